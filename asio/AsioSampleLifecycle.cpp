@@ -1,0 +1,87 @@
+// Construction, destruction and the COM identity of the driver object.
+#include "AsioSample.h"
+
+#include "Discovery.h"
+#include "DriverIdentity.h"
+#include "DriverSettings.h"
+#include "GuardedCall.h"
+#include "StreamEngine.h"
+#include "SystemGeneration.h"
+#include "common/PanelCommands.h"
+
+#include <new>
+
+AsioSample::AsioSample(IUnknown* outer, HRESULT* /*result: construction never fails it*/)
+    : CUnknown(outer) {
+    // Without a classified system the object stays empty and init refuses to open.
+    if (!classifySystemGeneration(systemGeneration))
+        return;
+    classified = true;
+    rateDivisor = systemGeneration == kGenerationNt6 ? 20 : 40;
+
+    readDriverSettings(*this);
+    position.write({});
+    hostBufferFrames = kMaxBufferFrames;
+    inLatencyFrames = kMaxBufferFrames;
+    outLatencyFrames = 2 * kMaxBufferFrames;
+    periodMs = static_cast<int>(6144000.0 / currentRate);
+    engine().useTimeInfo = false;
+
+    settleWithSharedBlock(*this);
+    if (AsioSharedBlock* b = block()) {
+        b->driverLoaded = 1;
+        b->sampleRate = static_cast<int32_t>(currentRate);
+        b->sampleBits = sampleWidth;
+        b->minBufferFrames = kMinBufferFrames;
+        b->maxBufferFrames = kMaxBufferFrames;
+        b->preferredFrames = prfBufSize;
+        b->granularityFrames = kBufferGranularity;
+        notify(ASIOWM_DRVLOAD);
+    }
+}
+
+AsioSample::~AsioSample() {
+    guardedVoid([this] {
+        stop();
+        releaseOutputEndpoints(*this);
+        releaseInputEndpoints(*this);
+        disposeBuffers();
+        // An unclassified object never read the profile; writing its empty fields would
+        // overwrite the user's settings.
+        if (classified)
+            writeDriverSettings(*this);
+        if (AsioSharedBlock* b = block()) {
+            b->driverLoaded = 0;
+            notify(ASIOWM_DRVUNLOAD);
+        }
+        sharedBlock.close();
+    });
+}
+
+HRESULT STDMETHODCALLTYPE AsioSample::QueryInterface(REFIID riid, void** ppv) {
+    return owner()->QueryInterface(riid, ppv);
+}
+
+ULONG STDMETHODCALLTYPE AsioSample::AddRef() {
+    return owner()->AddRef();
+}
+
+ULONG STDMETHODCALLTYPE AsioSample::Release() {
+    return owner()->Release();
+}
+
+HRESULT STDMETHODCALLTYPE AsioSample::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+    if (IsEqualGUID(riid, CLSID_QvK9Asio)) {
+        if (ppv == nullptr)
+            return E_POINTER;
+        *ppv = static_cast<IASIO*>(this);
+        static_cast<IASIO*>(this)->AddRef();
+        return S_OK;
+    }
+    return CUnknown::NonDelegatingQueryInterface(riid, ppv);
+}
+
+CUnknown* CreateAsioSample(IUnknown* outer, HRESULT* result) {
+    return guarded<CUnknown*>(
+        nullptr, [&]() -> CUnknown* { return new (std::nothrow) AsioSample(outer, result); });
+}

@@ -1,0 +1,673 @@
+// Opening and closing the device's endpoints, the wave completions, and the streaming thread
+// that exchanges one host buffer half per block and calls the host's buffer switch.
+#include "StreamEngine.h"
+
+#include "AsioSample.h"
+#include "SampleTransfer.h"
+#include "ports/WaveEndpoints.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// {00000001-0000-0010-8000-00AA00389B71}
+constexpr GUID kSubtypePcm = {
+    0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+constexpr int kPrimedBlocks = 4;
+// Paced by the output, a switch runs whenever fewer blocks than this are queued.
+constexpr LONG kOutputBlocksAhead = 4;
+constexpr DWORD kThreadEndWaitMs = 1000;
+constexpr DWORD kReadyPollMs = 1;
+constexpr DWORD kCompletionDrainMs = 1000;
+constexpr double kTwoTo32 = 4294967296.0;
+
+void trace(const char* text) {
+    OutputDebugStringA(text);
+}
+
+// Ring fields live in named memory any process can open; an index is only ever used reduced.
+int ringIndex(LONG value) {
+    return static_cast<int>(static_cast<ULONG>(value) % kRingBlocks);
+}
+LONG queued(const EndpointRing* ring) {
+    return ring->queuedCount;
+}
+int slotsOf(int endpointCount) {
+    return std::clamp(endpointCount, 0, kEndpointSlots);
+}
+int entriesOf(int activeCount) {
+    return std::clamp(activeCount, 0, kMaxChannelsPerDirection);
+}
+
+uint8_t* halfOf(BYTE* buffer, const WidthFormat& format, int frames, int half) {
+    return buffer + half * frames * format.hostSampleBytes();
+}
+
+// ---- opening ----
+
+void buildWaveFormat(AsioSample& driver, const WidthFormat& format) {
+    WAVEFORMATEXTENSIBLE& w = driver.waveFormat;
+    w = {};
+    w.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+    w.Format.nChannels = 2;
+    w.Format.nSamplesPerSec = static_cast<DWORD>(driver.currentRate);
+    w.Format.nBlockAlign = static_cast<WORD>(format.blockFrameBytes());
+    w.Format.nAvgBytesPerSec = w.Format.nBlockAlign * w.Format.nSamplesPerSec;
+    w.Format.wBitsPerSample = static_cast<WORD>(format.containerBits);
+    w.Format.cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
+    w.Samples.wValidBitsPerSample = static_cast<WORD>(format.containerBits);
+    w.dwChannelMask = SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
+    w.SubFormat = kSubtypePcm;
+}
+
+// Header k of a slot wraps block k of the slot's ring.
+void fillHeaders(WAVEHDR (&headers)[kHeadersPerSlot], EndpointRing* ring, int slot, DWORD bytes) {
+    for (int k = 0; k < kHeadersPerSlot; ++k) {
+        headers[k] = {};
+        headers[k].lpData = reinterpret_cast<LPSTR>(ring->blocks[k]);
+        headers[k].dwBufferLength = bytes;
+        headers[k].dwUser = static_cast<DWORD_PTR>(slot) * 65536 + k;
+    }
+}
+
+DWORD_PTR procOr(DWORD_PTR installed, DWORD_PTR fallback) {
+    return installed ? installed : fallback;
+}
+
+bool openOutputs(AsioSample& driver, DWORD blockBytes) {
+    WaveEndpoints& wave = waveEndpoints();
+    EngineState& eng = engine();
+    int handled = 0;
+    for (int slot = 0; slot < slotsOf(driver.outEndpointCount) && handled < driver.activeOutCount;
+         ++slot) {
+        if (driver.outPairUsed[slot] == 0)
+            continue;
+        EndpointRing* ring = eng.outRing(slot);
+        if (ring == nullptr)
+            return false;
+        HWAVEOUT handle = nullptr;
+        const DWORD_PTR proc =
+            procOr(driver.waveOutProcs[slot], reinterpret_cast<DWORD_PTR>(&outputDone));
+        if (wave.outOpen(&handle, driver.outWaveIds[slot], &driver.waveFormat.Format, proc, 0,
+                         CALLBACK_FUNCTION) != MMSYSERR_NOERROR ||
+            handle == nullptr)
+            return false;
+        driver.waveOutHandles[slot] = handle;
+        ++driver.openOutCount;
+        handled += 2;
+        fillHeaders(eng.outHeaders[slot], ring, slot, blockBytes);
+        for (WAVEHDR& header : eng.outHeaders[slot])
+            if (wave.outPrepareHeader(handle, &header, sizeof header) != MMSYSERR_NOERROR)
+                return false;
+    }
+    return true;
+}
+
+bool openInputs(AsioSample& driver, DWORD blockBytes) {
+    WaveEndpoints& wave = waveEndpoints();
+    EngineState& eng = engine();
+    int handled = 0;
+    for (int slot = 0; slot < slotsOf(driver.inEndpointCount) && handled < driver.activeInCount;
+         ++slot) {
+        if (driver.inPairUsed[slot] == 0)
+            continue;
+        EndpointRing* ring = eng.inRing(slot);
+        if (ring == nullptr)
+            return false;
+        HWAVEIN handle = nullptr;
+        const DWORD_PTR proc =
+            procOr(driver.waveInProcs[slot], reinterpret_cast<DWORD_PTR>(&inputDone));
+        if (wave.inOpen(&handle, driver.inWaveIds[slot], &driver.waveFormat.Format, proc, 0,
+                        CALLBACK_FUNCTION) != MMSYSERR_NOERROR ||
+            handle == nullptr)
+            return false;
+        driver.waveInHandles[slot] = handle;
+        ++driver.openInCount;
+        handled += 2;
+        fillHeaders(eng.inHeaders[slot], ring, slot, blockBytes);
+        for (WAVEHDR& header : eng.inHeaders[slot])
+            if (wave.inPrepareHeader(handle, &header, sizeof header) != MMSYSERR_NOERROR ||
+                wave.inAddBuffer(handle, &header, sizeof header) != MMSYSERR_NOERROR)
+                return false;
+    }
+    return true;
+}
+
+bool startInputs(AsioSample& driver) {
+    for (int slot = 0; slot < slotsOf(driver.inEndpointCount); ++slot)
+        if (HWAVEIN handle = driver.waveInHandles[slot])
+            if (waveEndpoints().inStart(handle) != MMSYSERR_NOERROR)
+                return false;
+    return true;
+}
+
+// The rings are zero after discovery or the last stop, so the primed blocks are silence. A
+// device that does not take them cannot stream: that fails the start like a failed open.
+bool primeOutputs(AsioSample& driver) {
+    EngineState& eng = engine();
+    for (int k = 0; k < kPrimedBlocks; ++k) {
+        for (int slot = 0; slot < slotsOf(driver.outEndpointCount); ++slot) {
+            HWAVEOUT handle = driver.waveOutHandles[slot];
+            EndpointRing* ring = eng.outRing(slot);
+            if (handle == nullptr || ring == nullptr)
+                continue;
+            // Counted before it is sent: its completion may come before the write returns.
+            InterlockedIncrement(&ring->queuedCount);
+            ring->writeIndex = ringIndex(ring->writeIndex + 1);
+            WAVEHDR& header = eng.outHeaders[slot][k];
+            if (waveEndpoints().outWrite(handle, &header, sizeof header) != MMSYSERR_NOERROR)
+                return false;
+        }
+    }
+    return true;
+}
+
+// ---- closing ----
+
+// Sleep granularity of one millisecond while a stream runs, so that the streaming thread can
+// poll as often as small buffers need.
+void holdTimerPeriod(EngineState& eng) {
+    if (!eng.timerPeriodHeld && timeBeginPeriod(1) == TIMERR_NOERROR)
+        eng.timerPeriodHeld = true;
+}
+
+void releaseTimerPeriod(EngineState& eng) {
+    if (eng.timerPeriodHeld)
+        timeEndPeriod(1);
+    eng.timerPeriodHeld = false;
+}
+
+// A completion that began before `stopping` was set may still be running on the wave
+// subsystem's thread; the rings are zeroed only after it has finished.
+void drainCompletions(EngineState& eng) {
+    const DWORD begin = GetTickCount();
+    while (eng.completionsRunning.load() != 0 && GetTickCount() - begin < kCompletionDrainMs)
+        Sleep(1);
+}
+
+void zeroRing(EndpointRing* ring) {
+    if (ring == nullptr)
+        return;
+    std::memset(ring->blocks, 0, sizeof ring->blocks);
+    ring->readIndex = 0;
+    ring->writeIndex = 0;
+    ring->queuedCount = 0;
+}
+
+// Closes every open endpoint and leaves the rings as a new start expects them.
+void closeStream(AsioSample& driver) {
+    EngineState& eng = engine();
+    eng.stopping = true;
+    for (int slot = 0; slot < slotsOf(driver.outEndpointCount); ++slot)
+        closeOutputEndpoint(driver, slot);
+    driver.openOutCount = 0;
+    for (int slot = 0; slot < slotsOf(driver.inEndpointCount); ++slot)
+        closeInputEndpoint(driver, slot);
+    driver.openInCount = 0;
+    drainCompletions(eng);
+    for (int slot = 0; slot < slotsOf(driver.outEndpointCount); ++slot)
+        zeroRing(eng.outRing(slot));
+    for (int slot = 0; slot < slotsOf(driver.inEndpointCount); ++slot)
+        zeroRing(eng.inRing(slot));
+    releaseTimerPeriod(eng);
+}
+
+bool anyEndpointOpen(const AsioSample& driver) {
+    for (int slot = 0; slot < kEndpointSlots; ++slot)
+        if (driver.waveOutHandles[slot] != nullptr || driver.waveInHandles[slot] != nullptr)
+            return true;
+    return false;
+}
+
+// ---- streaming ----
+
+bool outputReady(const AsioSample& driver) {
+    const EngineState& eng = engine();
+    for (int slot = 0; slot < slotsOf(driver.outEndpointCount); ++slot) {
+        const EndpointRing* ring = eng.outRing(slot);
+        if (driver.waveOutHandles[slot] != nullptr && ring != nullptr &&
+            queued(ring) >= kOutputBlocksAhead)
+            return false;
+    }
+    return true;
+}
+
+bool inputReady(const AsioSample& driver) {
+    const EngineState& eng = engine();
+    for (int slot = 0; slot < slotsOf(driver.inEndpointCount); ++slot) {
+        const EndpointRing* ring = eng.inRing(slot);
+        if (driver.waveInHandles[slot] != nullptr && ring != nullptr && queued(ring) <= 0)
+            return false;
+    }
+    return true;
+}
+
+// Recorded block -> host half. A block goes back to the device once every channel of its
+// endpoint in the buffer set has taken its side.
+void transferInputs(AsioSample& driver, const WidthFormat& format, int half) {
+    EngineState& eng = engine();
+    const EndpointRing* first = eng.inRing(0);
+    if (slotsOf(driver.inEndpointCount) == 0 || first == nullptr || queued(first) <= 0)
+        return;
+    const int frames = driver.hostBufferFrames;
+    for (int i = 0; i < entriesOf(driver.activeInCount); ++i) {
+        BYTE* buffer = driver.inChannelBuffers[i];
+        const int channel = driver.inChannelMap[i];
+        const int slot = channel / 2;
+        const int side = channel % 2;
+        if (buffer == nullptr || channel < 0 || slot >= slotsOf(driver.inEndpointCount))
+            continue;
+        EndpointRing* ring = eng.inRing(slot);
+        if (ring == nullptr || queued(ring) <= 0)
+            continue;
+        const int index = ringIndex(ring->readIndex);
+        format.input(ring->blocks[index], halfOf(buffer, format, frames, half), frames, side);
+        driver.inPairFilled[slot] |= 1u << side;
+        if (driver.inPairFilled[slot] != driver.inPairUsed[slot])
+            continue;
+        driver.inPairFilled[slot] = 0;
+        // Handed over before it is queued again: its completion may come before the call
+        // returns, and must find the count already lowered.
+        ring->readIndex = (index + 1) % kRingBlocks;
+        InterlockedDecrement(&ring->queuedCount);
+        if (HWAVEIN handle = driver.waveInHandles[slot]) {
+            WAVEHDR& header = eng.inHeaders[slot][index];
+            waveEndpoints().inAddBuffer(handle, &header, sizeof header);
+        }
+    }
+}
+
+// Host half -> next block to play. The first two blocks per endpoint after a start go out
+// silent.
+void transferOutputs(AsioSample& driver, const WidthFormat& format, int half) {
+    EngineState& eng = engine();
+    const EndpointRing* first = eng.outRing(0);
+    if (first == nullptr || queued(first) >= kRingBlocks)
+        return; // the device holds every block: this switch's output is dropped
+    const int frames = driver.hostBufferFrames;
+    for (int i = 0; i < entriesOf(driver.activeOutCount); ++i) {
+        BYTE* buffer = driver.outChannelBuffers[i];
+        const int channel = driver.outChannelMap[i];
+        const int slot = channel / 2;
+        const int side = channel % 2;
+        if (buffer == nullptr || channel < 0 || slot >= slotsOf(driver.outEndpointCount))
+            continue;
+        EndpointRing* ring = eng.outRing(slot);
+        if (ring == nullptr || queued(ring) >= kRingBlocks)
+            continue;
+        const int index = ringIndex(ring->writeIndex);
+        uint8_t* block = ring->blocks[index];
+        format.output(halfOf(buffer, format, frames, half), block, frames, side);
+        driver.outPairFilled[slot] |= 1u << side;
+        if (driver.outPairFilled[slot] != driver.outPairUsed[slot])
+            continue;
+        driver.outPairFilled[slot] = 0;
+        if (driver.mutedBlocks < 2 * slotsOf(driver.outEndpointCount)) {
+            std::memset(block, 0, static_cast<size_t>(format.hostSampleBytes()) * 2 * frames);
+            ++driver.mutedBlocks;
+        }
+        HWAVEOUT handle = driver.waveOutHandles[slot];
+        if (handle == nullptr)
+            continue;
+        InterlockedIncrement(&ring->queuedCount);
+        ring->writeIndex = (index + 1) % kRingBlocks;
+        WAVEHDR& header = eng.outHeaders[slot][index];
+        waveEndpoints().outWrite(handle, &header, sizeof header);
+    }
+}
+
+void splitWords(double value, unsigned long& hi, unsigned long& lo) {
+    if (value >= kTwoTo32) {
+        const double high = static_cast<double>(static_cast<uint64_t>(value / kTwoTo32));
+        hi = static_cast<unsigned long>(high);
+        lo = static_cast<unsigned long>(value - high * kTwoTo32);
+    } else {
+        hi = 0;
+        lo = static_cast<unsigned long>(value);
+    }
+}
+
+// The time record the host gets with this switch: position and time of the switch, and a
+// time code ten minutes ahead of the position when the host asked for time code.
+void fillTimeRecord(AsioSample& driver) {
+    ASIOTime& record = driver.timeRecord;
+    driver.getSamplePosition(&record.timeInfo.samplePosition, &record.timeInfo.systemTime);
+    if (driver.timeCodeRead) {
+        const double ahead = record.timeInfo.samplePosition.lo + 600.0 * driver.currentRate;
+        record.timeCode.timeCodeSamples.hi = 0;
+        record.timeCode.timeCodeSamples.lo =
+            static_cast<unsigned long>(static_cast<uint64_t>(ahead));
+    }
+}
+
+// One buffer switch. False when the thread was let go inside the host and must leave.
+bool streamStep(EngineThread::Control& control, AsioSample& driver) {
+    ASIOCallbacks* callbacks = driver.hostCallbacks.load();
+    const WidthFormat* format = widthFormat(engine().streamWidth);
+    if (!driver.isRunning.load() || callbacks == nullptr || format == nullptr)
+        return true;
+
+    PositionRecord::Snapshot now = driver.position.read();
+    unsigned long timeHi = 0, timeLo = 0;
+    splitWords(static_cast<double>(timeGetTime()) * 1000000.0, timeHi, timeLo);
+    const int half = driver.halfIndex & 1;
+    transferInputs(driver, *format, half);
+    transferOutputs(driver, *format, half);
+    now.samples += driver.hostBufferFrames;
+    now.timeHi = timeHi;
+    now.timeLo = timeLo;
+    driver.position.write(now);
+    driver.halfIndex = 1 - half;
+
+    // Only what the host gave is called.
+    const bool withTimeInfo = engine().useTimeInfo && callbacks->bufferSwitchTimeInfo != nullptr;
+    if (!withTimeInfo && callbacks->bufferSwitch == nullptr)
+        return true;
+    if (withTimeInfo)
+        fillTimeRecord(driver);
+
+    if (!control.enterHost())
+        return false;
+    // stop clears isRunning before it ends this thread: checked again inside the bracket, so no
+    // switch begins once stop has returned.
+    if (!driver.isRunning.load())
+        return control.leaveHost();
+    if (withTimeInfo)
+        callbacks->bufferSwitchTimeInfo(&driver.timeRecord, half, ASIOFalse);
+    else
+        callbacks->bufferSwitch(half, ASIOFalse);
+    if (!control.leaveHost())
+        return false;
+
+    if (withTimeInfo)
+        std::atomic_ref<unsigned long>(driver.timeRecord.timeInfo.flags)
+            .fetch_and(~static_cast<unsigned long>(kSampleRateChanged | kClockSourceChanged));
+    return true;
+}
+
+// The capture device sets the pace whenever an input is open, else the output queue does.
+void streamLoop(EngineThread::Control& control, AsioSample& driver) {
+    for (;;) {
+        const bool ready = driver.openInCount > 0 ? inputReady(driver) : outputReady(driver);
+        DWORD pause = kReadyPollMs;
+        if (ready) {
+            if (!streamStep(control, driver))
+                return;
+        } else {
+            pause = static_cast<DWORD>(std::max(driver.periodMs / 2, 1));
+        }
+        if (!control.sleep(pause))
+            return;
+    }
+}
+
+void raiseToTimeCritical(HANDLE thread) {
+    SetThreadPriority(thread, THREAD_PRIORITY_TIME_CRITICAL);
+}
+
+bool openAndStart(AsioSample& driver, const WidthFormat& format) {
+    EngineState& eng = engine();
+    buildWaveFormat(driver, format);
+    const DWORD blockBytes =
+        static_cast<DWORD>(format.blockFrameBytes()) * static_cast<DWORD>(driver.hostBufferFrames);
+    for (int slot = 0; slot < kEndpointSlots; ++slot)
+        driver.inPairFilled[slot] = driver.outPairFilled[slot] = 0;
+    if (!openOutputs(driver, blockBytes)) {
+        trace("QvK9ASIO: an output endpoint could not be opened");
+        return false;
+    }
+    if (!openInputs(driver, blockBytes)) {
+        trace("QvK9ASIO: an input endpoint could not be opened");
+        return false;
+    }
+    if (!startInputs(driver)) {
+        trace("QvK9ASIO: an input endpoint could not be started");
+        return false;
+    }
+    if (!primeOutputs(driver)) {
+        trace("QvK9ASIO: an output endpoint took no blocks");
+        return false;
+    }
+    driver.position.write({});
+    driver.mutedBlocks = 0;
+    driver.halfIndex = 0;
+    eng.streamWidth = format.width;
+    holdTimerPeriod(eng);
+    if (!eng.stream.start(driver, streamLoop, raiseToTimeCritical)) {
+        trace("QvK9ASIO: the streaming thread could not be created");
+        return false;
+    }
+    driver.isRunning = true;
+    return true;
+}
+
+} // namespace
+
+EngineState& engine() {
+    static EngineState state;
+    return state;
+}
+
+bool startStreaming(AsioSample& driver) {
+    const WidthFormat* format = widthFormat(driver.sampleWidth);
+    if (format == nullptr || driver.hostBufferFrames < kMinBufferFrames ||
+        driver.hostBufferFrames > kMaxBufferFrames || !(driver.currentRate >= 1.0) ||
+        driver.currentRate >= kTwoTo32)
+        return false;
+    EngineState& eng = engine();
+    try {
+        // Whatever a previous stream left behind goes first.
+        eng.stream.end(kThreadEndWaitMs);
+        if (anyEndpointOpen(driver))
+            closeStream(driver);
+        eng.stopping = false;
+        if (openAndStart(driver, *format))
+            return true;
+    } catch (...) {
+        trace("QvK9ASIO: unexpected failure while starting the stream");
+    }
+    driver.isRunning = false;
+    eng.stream.end(kThreadEndWaitMs);
+    closeStream(driver);
+    return false;
+}
+
+void stopStreaming(AsioSample& driver) {
+    EngineState& eng = engine();
+    eng.stopping = true;
+    driver.isRunning = false;
+    eng.stream.end(kThreadEndWaitMs);
+    closeStream(driver);
+}
+
+void stopStreamThread() {
+    engine().stream.end(kThreadEndWaitMs);
+}
+
+void CALLBACK outputDone(HWAVEOUT, UINT msg, DWORD_PTR, DWORD_PTR param1, DWORD_PTR) {
+    if (msg != WOM_DONE)
+        return;
+    EngineState& eng = engine();
+    eng.completionsRunning.fetch_add(1);
+    try {
+        auto* header = reinterpret_cast<WAVEHDR*>(param1);
+        const int slot = header != nullptr ? HIWORD(header->dwUser) : kEndpointSlots;
+        EndpointRing* ring = slot < kEndpointSlots ? eng.outRing(slot) : nullptr;
+        if (!eng.stopping.load() && ring != nullptr) {
+            // A played block is silence until the host's audio replaces it.
+            if (header->lpData != nullptr && header->dwBufferLength <= kRingBlockBytes)
+                std::memset(header->lpData, 0, header->dwBufferLength);
+            if (queued(ring) != 0) {
+                ring->readIndex = (ringIndex(ring->readIndex) + 1) % kRingBlocks;
+                InterlockedDecrement(&ring->queuedCount);
+            }
+        }
+    } catch (...) {
+    }
+    eng.completionsRunning.fetch_sub(1);
+}
+
+void CALLBACK inputDone(HWAVEIN, UINT msg, DWORD_PTR, DWORD_PTR param1, DWORD_PTR) {
+    if (msg != WIM_DATA)
+        return;
+    EngineState& eng = engine();
+    eng.completionsRunning.fetch_add(1);
+    try {
+        auto* header = reinterpret_cast<WAVEHDR*>(param1);
+        const int slot = header != nullptr ? HIWORD(header->dwUser) : kEndpointSlots;
+        EndpointRing* ring = slot < kEndpointSlots ? eng.inRing(slot) : nullptr;
+        // A full ring drops the notice: that block never reaches the host.
+        if (!eng.stopping.load() && ring != nullptr && queued(ring) < kRingBlocks) {
+            ring->writeIndex = (ringIndex(ring->writeIndex) + 1) % kRingBlocks;
+            InterlockedIncrement(&ring->queuedCount);
+        }
+    } catch (...) {
+    }
+    eng.completionsRunning.fetch_sub(1);
+}
+
+void closeOutputEndpoint(AsioSample& driver, int slot) {
+    if (slot < 0 || slot >= kEndpointSlots)
+        return;
+    HWAVEOUT handle = std::exchange(driver.waveOutHandles[slot], nullptr);
+    if (handle == nullptr)
+        return;
+    WaveEndpoints& wave = waveEndpoints();
+    wave.outReset(handle);
+    for (WAVEHDR& header : engine().outHeaders[slot])
+        wave.outUnprepareHeader(handle, &header, sizeof header);
+    wave.outClose(handle);
+}
+
+void closeInputEndpoint(AsioSample& driver, int slot) {
+    if (slot < 0 || slot >= kEndpointSlots)
+        return;
+    HWAVEIN handle = std::exchange(driver.waveInHandles[slot], nullptr);
+    if (handle == nullptr)
+        return;
+    WaveEndpoints& wave = waveEndpoints();
+    wave.inStop(handle);
+    wave.inReset(handle);
+    for (WAVEHDR& header : engine().inHeaders[slot])
+        wave.inUnprepareHeader(handle, &header, sizeof header);
+    wave.inClose(handle);
+}
+
+// ---- engine threads ----
+
+EngineThread::~EngineThread() {
+    // Only reached at process exit: a thread still there is asked to go, not waited for.
+    if (Control* control = std::exchange(control_, nullptr)) {
+        control->requestStop();
+        control->release();
+    }
+}
+
+bool EngineThread::start(AsioSample& driver, Body body, void (*configure)(HANDLE thread)) {
+    if (control_ != nullptr)
+        return true;
+    auto* control = new (std::nothrow) Control;
+    if (control == nullptr)
+        return false;
+    control->driver_ = &driver;
+    control->body_ = body;
+    control->wake_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!control->wake_) {
+        delete control;
+        return false;
+    }
+    // The thread's own reference to the module, dropped as it exits.
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCSTR>(&Control::main), &control->module_))
+        control->module_ = nullptr;
+    DWORD id = 0;
+    HANDLE thread = CreateThread(nullptr, 0, &Control::main, control, CREATE_SUSPENDED, &id);
+    if (thread == nullptr) {
+        if (control->module_ != nullptr)
+            FreeLibrary(control->module_);
+        delete control;
+        return false;
+    }
+    control->threadId_ = id;
+    thread_.reset(thread);
+    control_ = control;
+    if (configure != nullptr)
+        configure(thread);
+    ResumeThread(thread);
+    return true;
+}
+
+void EngineThread::end(DWORD waitMs) {
+    Control* control = std::exchange(control_, nullptr);
+    UniqueHandle thread = std::move(thread_);
+    if (control == nullptr)
+        return;
+    control->requestStop();
+    if (GetCurrentThreadId() == control->threadId_) {
+        // The host ends the thread from inside its own callback: it leaves once that returns.
+        control->letGoIfInHost();
+    } else if (WaitForSingleObject(thread.get(), waitMs) == WAIT_TIMEOUT) {
+        // Still inside the host after the wait: the host is holding its callback, perhaps
+        // until this very call returns. Let it go rather than hang the host, and never kill
+        // it: that would leave the host's locks and heap as they were mid-call. In the
+        // driver's own code it is waited for; that code runs without blocking.
+        constexpr DWORD kRecheckMs = 10;
+        while (!control->letGoIfInHost() && control->phase_.load() != Control::Leaving &&
+               WaitForSingleObject(thread.get(), kRecheckMs) == WAIT_TIMEOUT) {
+        }
+    }
+    control->release();
+}
+
+DWORD WINAPI EngineThread::Control::main(void* param) {
+    auto* control = static_cast<Control*>(param);
+    HMODULE module = control->module_;
+    try {
+        control->body_(*control, *control->driver_);
+    } catch (...) {
+        trace("QvK9ASIO: unexpected failure in a driver thread");
+    }
+    control->phase_.store(Leaving);
+    control->release();
+    if (module != nullptr)
+        FreeLibraryAndExitThread(module, 0);
+    return 0;
+}
+
+bool EngineThread::Control::sleep(DWORD ms) {
+    if (WaitForSingleObject(wake_.get(), ms) == WAIT_FAILED)
+        Sleep(ms);
+    return !stop_.load();
+}
+
+bool EngineThread::Control::enterHost() {
+    phase_.store(InHost);
+    if (!stop_.load())
+        return true;
+    int expected = InHost;
+    phase_.compare_exchange_strong(expected, InDriver);
+    return false;
+}
+
+bool EngineThread::Control::leaveHost() {
+    int expected = InHost;
+    return phase_.compare_exchange_strong(expected, InDriver);
+}
+
+void EngineThread::Control::requestStop() {
+    stop_.store(true);
+    SetEvent(wake_.get());
+}
+
+bool EngineThread::Control::letGoIfInHost() {
+    int expected = InHost;
+    return phase_.compare_exchange_strong(expected, LetGo);
+}
+
+void EngineThread::Control::release() {
+    if (refs_.fetch_sub(1) == 1)
+        delete this;
+}

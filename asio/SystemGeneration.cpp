@@ -1,0 +1,50 @@
+#include "SystemGeneration.h"
+
+#include "ports/SystemFacts.h"
+
+#include <windows.h>
+
+namespace {
+
+struct GenerationRow {
+    DWORD platformId;
+    DWORD major; // 0xFFFFFFFF: any
+    DWORD minor; // 0xFFFFFFFF: any
+    int generation;
+};
+
+constexpr DWORD kAny = 0xFFFFFFFF;
+
+constexpr GenerationRow kGenerations[] = {
+    {VER_PLATFORM_WIN32s, kAny, kAny, 0},   {VER_PLATFORM_WIN32_WINDOWS, 4, 0, 1},
+    {VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2}, {VER_PLATFORM_WIN32_WINDOWS, 4, 90, 3},
+    {VER_PLATFORM_WIN32_NT, 5, 0, 5},       {VER_PLATFORM_WIN32_NT, 5, 1, 6},
+    {VER_PLATFORM_WIN32_NT, 5, 2, 7},       {VER_PLATFORM_WIN32_NT, 6, kAny, kGenerationNt6},
+};
+
+} // namespace
+
+bool classifySystemGeneration(int& generation) {
+    OSVERSIONINFOEXA version = {};
+    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+    SystemFacts& facts = systemFacts();
+    if (!facts.getVersionEx(reinterpret_cast<OSVERSIONINFOA*>(&version))) {
+        version = {};
+        version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+        if (!facts.getVersionEx(reinterpret_cast<OSVERSIONINFOA*>(&version)))
+            return false;
+    }
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion <= 4) {
+        generation = 4;
+        return true;
+    }
+    for (const GenerationRow& row : kGenerations) {
+        if (row.platformId == version.dwPlatformId &&
+            (row.major == kAny || row.major == version.dwMajorVersion) &&
+            (row.minor == kAny || row.minor == version.dwMinorVersion)) {
+            generation = row.generation;
+            return true;
+        }
+    }
+    return false; // 9x or NT 5.x of another minor, NT above 6, unknown platform
+}

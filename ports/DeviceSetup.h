@@ -1,0 +1,20 @@
+// Port: the device-setup functions (SetupDi*) used to find device properties.
+#pragma once
+
+#include <windows.h>
+#include <setupapi.h>
+
+class DeviceSetup {
+public:
+    virtual ~DeviceSetup() = default;
+
+    virtual HDEVINFO getClassDevs(const GUID* classGuid, const char* enumerator, HWND parent,
+                                  DWORD flags) = 0;
+    virtual BOOL enumDeviceInfo(HDEVINFO set, DWORD index, SP_DEVINFO_DATA* data) = 0;
+    virtual BOOL getDeviceRegistryProperty(HDEVINFO set, SP_DEVINFO_DATA* data, DWORD property,
+                                           DWORD* dataType, BYTE* buffer, DWORD size,
+                                           DWORD* requiredSize) = 0;
+    virtual BOOL destroyDeviceInfoList(HDEVINFO set) = 0;
+};
+
+DeviceSetup& deviceSetup();

@@ -1,0 +1,28 @@
+#include "../DeviceSetup.h"
+
+namespace {
+
+class DeviceSetupWin32 final : public DeviceSetup {
+public:
+    HDEVINFO getClassDevs(const GUID* guid, const char* enumerator, HWND parent,
+                          DWORD flags) override {
+        return SetupDiGetClassDevsA(guid, enumerator, parent, flags);
+    }
+    BOOL enumDeviceInfo(HDEVINFO set, DWORD index, SP_DEVINFO_DATA* data) override {
+        return SetupDiEnumDeviceInfo(set, index, data);
+    }
+    BOOL getDeviceRegistryProperty(HDEVINFO set, SP_DEVINFO_DATA* data, DWORD property,
+                                   DWORD* dataType, BYTE* buffer, DWORD size,
+                                   DWORD* required) override {
+        return SetupDiGetDeviceRegistryPropertyA(set, data, property, dataType, buffer, size,
+                                                 required);
+    }
+    BOOL destroyDeviceInfoList(HDEVINFO set) override { return SetupDiDestroyDeviceInfoList(set); }
+};
+
+} // namespace
+
+DeviceSetup& deviceSetup() {
+    static DeviceSetupWin32 instance;
+    return instance;
+}

@@ -1,0 +1,33 @@
+// A process-local lock for the simulated machine's own bookkeeping, and its scoped holder.
+#pragma once
+
+#include <windows.h>
+
+namespace sim {
+
+class CriticalSection {
+public:
+    CriticalSection() { InitializeCriticalSection(&section_); }
+    ~CriticalSection() { DeleteCriticalSection(&section_); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+
+    void enter() { EnterCriticalSection(&section_); }
+    void leave() { LeaveCriticalSection(&section_); }
+
+private:
+    CRITICAL_SECTION section_;
+};
+
+class Locked {
+public:
+    explicit Locked(CriticalSection& section) : section_(section) { section_.enter(); }
+    ~Locked() { section_.leave(); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    CriticalSection& section_;
+};
+
+} // namespace sim

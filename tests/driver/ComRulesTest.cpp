@@ -1,0 +1,185 @@
+// The server's COM contract seen from a client: class objects, the factory, reference counts,
+// aggregation and when the module may be unloaded. The driver module is loaded by path.
+#include "asio/AsioInterface.h"
+#include "asio/DriverIdentity.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const IID kOtherInterface = IID_IDispatch;
+const CLSID kOtherClass = {
+    0x58527022, 0x702F, 0x47D6, {0xB9, 0xF4, 0x97, 0x55, 0x6F, 0x3F, 0xF0, 0x62}};
+void* const kUntouched = reinterpret_cast<void*>(0x5A5A5A5A);
+
+std::string simulatedDriverPath() {
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string dir(exe);
+    char full[MAX_PATH] = {};
+    GetFullPathNameA(
+        (dir.substr(0, dir.find_last_of('\\') + 1) + "..\\bin\\sim\\QvK9ASIO.dll").c_str(),
+        MAX_PATH, full, nullptr);
+    return full;
+}
+
+// An outer object of our own that counts what reaches it.
+struct CountingOuter : IUnknown {
+    LONG addRefs = 0;
+    LONG releases = 0;
+    LONG queries = 0;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
+        ++queries;
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++addRefs - releases); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(addRefs - ++releases); }
+};
+
+class ComRules : public ::testing::Test {
+protected:
+    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+
+    void SetUp() override {
+        module = LoadLibraryA(simulatedDriverPath().c_str());
+        ASSERT_NE(module, nullptr);
+        getClassObject = reinterpret_cast<GetClassObjectFn>(
+            reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
+        canUnloadNow = reinterpret_cast<CanUnloadFn>(
+            reinterpret_cast<void (*)()>(GetProcAddress(module, "DllCanUnloadNow")));
+        ASSERT_TRUE(getClassObject != nullptr && canUnloadNow != nullptr);
+        ASSERT_EQ(canUnloadNow(), S_OK);
+        ASSERT_EQ(
+            getClassObject(CLSID_QvK9Asio, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+            S_OK);
+    }
+    void TearDown() override {
+        if (factory != nullptr) {
+            EXPECT_EQ(factory->Release(), 0u);
+        }
+        // Every test leaves no object and no lock behind.
+        if (canUnloadNow != nullptr) {
+            EXPECT_EQ(canUnloadNow(), S_OK);
+        }
+        if (module != nullptr)
+            FreeLibrary(module);
+    }
+
+    HMODULE module = nullptr;
+    GetClassObjectFn getClassObject = nullptr;
+    CanUnloadFn canUnloadNow = nullptr;
+    IClassFactory* factory = nullptr;
+};
+
+TEST_F(ComRules, ClassObjectIsHandedOutOnlyForOurClassAsFactory) {
+    void* out = kUntouched;
+    EXPECT_EQ(getClassObject(CLSID_QvK9Asio, kOtherInterface, &out), E_NOINTERFACE);
+    EXPECT_EQ(getClassObject(kOtherClass, kOtherInterface, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, kUntouched);
+    EXPECT_EQ(getClassObject(kOtherClass, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(getClassObject(CLSID_QvK9Asio, IID_IClassFactory, nullptr), E_POINTER);
+
+    IUnknown* plain = nullptr;
+    ASSERT_EQ(getClassObject(CLSID_QvK9Asio, IID_IUnknown, reinterpret_cast<void**>(&plain)), S_OK);
+    // Factories do not hold the module.
+    EXPECT_EQ(canUnloadNow(), S_OK);
+    EXPECT_EQ(plain->Release(), 0u);
+}
+
+TEST_F(ComRules, FactoryInterfacesCountsAndLocks) {
+    EXPECT_EQ(factory->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+    void* out = kUntouched;
+    EXPECT_EQ(factory->QueryInterface(kOtherInterface, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+    for (const IID* riid : {&IID_IUnknown, &IID_IClassFactory}) {
+        ASSERT_EQ(factory->QueryInterface(*riid, &out), S_OK);
+        EXPECT_EQ(out, static_cast<void*>(factory));
+        EXPECT_EQ(factory->Release(), 1u);
+    }
+    EXPECT_EQ(factory->AddRef(), 2u);
+    EXPECT_EQ(factory->Release(), 1u);
+
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    factory->LockServer(TRUE);
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    factory->LockServer(FALSE);
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+TEST_F(ComRules, CreateInstanceRefusesBadRequestsWithoutLeavingAnObject) {
+    CountingOuter outer;
+    EXPECT_EQ(factory->CreateInstance(nullptr, CLSID_QvK9Asio, nullptr), E_POINTER);
+    void* out = kUntouched;
+    EXPECT_EQ(factory->CreateInstance(&outer, CLSID_QvK9Asio, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, kUntouched);
+    // The object is made, then found not to have the interface: it must go again.
+    EXPECT_EQ(factory->CreateInstance(nullptr, kOtherInterface, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(canUnloadNow(), S_OK);
+    EXPECT_EQ(outer.addRefs + outer.releases + outer.queries, 0);
+}
+
+TEST_F(ComRules, StandaloneDriverHasOneIdentityAndOneLifetime) {
+    IASIO* driver = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, CLSID_QvK9Asio, reinterpret_cast<void**>(&driver)),
+              S_OK);
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+
+    IUnknown* identity = nullptr;
+    ASSERT_EQ(driver->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
+    IASIO* again = nullptr;
+    ASSERT_EQ(identity->QueryInterface(CLSID_QvK9Asio, reinterpret_cast<void**>(&again)), S_OK);
+    EXPECT_EQ(again, driver);
+    void* out = kUntouched;
+    EXPECT_EQ(driver->QueryInterface(kOtherInterface, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(identity->QueryInterface(CLSID_QvK9Asio, nullptr), E_POINTER);
+
+    // Three references, released through either interface.
+    EXPECT_EQ(again->Release(), 2u);
+    EXPECT_EQ(identity->Release(), 1u);
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    EXPECT_EQ(driver->Release(), 0u);
+}
+
+TEST_F(ComRules, AggregatedDriverDelegatesToItsOuterObject) {
+    CountingOuter outer;
+    IUnknown* inner = nullptr;
+    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)),
+              S_OK);
+    ASSERT_NE(inner, nullptr);
+    EXPECT_NE(inner, static_cast<IUnknown*>(&outer));
+    EXPECT_EQ(outer.addRefs + outer.releases, 0);
+
+    // The inner unknown hands out IASIO; its reference belongs to the outer object.
+    IASIO* driver = nullptr;
+    ASSERT_EQ(inner->QueryInterface(CLSID_QvK9Asio, reinterpret_cast<void**>(&driver)), S_OK);
+    EXPECT_EQ(outer.addRefs, 1);
+    driver->AddRef();
+    driver->Release();
+    driver->Release();
+    EXPECT_EQ(outer.addRefs, 2);
+    EXPECT_EQ(outer.releases, 2);
+    void* out = nullptr;
+    driver->QueryInterface(IID_IUnknown, &out);
+    EXPECT_EQ(outer.queries, 1);
+
+    char name[64] = {};
+    driver->getDriverName(name);
+    EXPECT_STREQ(name, "Quenvora-K9 USB Audio ASIO");
+
+    // The inner count is the object's own; it dies once, on its last inner release.
+    EXPECT_EQ(inner->AddRef(), 2u);
+    EXPECT_EQ(inner->Release(), 1u);
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    EXPECT_EQ(inner->Release(), 0u);
+    EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+} // namespace

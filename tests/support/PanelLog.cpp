@@ -1,0 +1,5 @@
+#include "PanelLog.h"
+
+NamedMapping openPanelLog() {
+    return OpenOrCreateMapping(kPanelLogName, sizeof(PanelLog));
+}

@@ -1,0 +1,38 @@
+// The driver as any ASIO host gets it: registered, created by COM, called through its vtable.
+#pragma once
+
+#include "asio/AsioInterface.h"
+
+#include <objbase.h>
+
+class RegisteredDriver {
+public:
+    RegisteredDriver() = default;
+    ~RegisteredDriver() { release(); }
+    RegisteredDriver(const RegisteredDriver&) = delete;
+    RegisteredDriver& operator=(const RegisteredDriver&) = delete;
+
+    // CoCreateInstance with the class identifier as interface identifier, the hosts' way.
+    HRESULT create();
+    void release();
+    IASIO* operator->() const { return asio_; }
+    IASIO* get() const { return asio_; }
+
+private:
+    IASIO* asio_ = nullptr;
+};
+
+// COM for the calling thread, for the life of the holder.
+class ComApartment {
+public:
+    ComApartment() : hr_(CoInitialize(nullptr)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(hr_))
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT hr_;
+};

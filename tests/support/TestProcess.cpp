@@ -1,0 +1,47 @@
+#include "TestProcess.h"
+
+#include "common/UniqueResource.h"
+
+#include <vector>
+
+std::string testProgramFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+std::string simDriverPath() { return testProgramFolder() + "..\\bin\\sim\\QvK9ASIO.dll"; }
+std::string shippedDriverPath() { return testProgramFolder() + "..\\bin\\QvK9ASIO.dll"; }
+
+bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode) {
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
+    if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+        return false;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    if (exitCode != nullptr)
+        *exitCode = code;
+    return true;
+}
+
+bool registerDriver(const std::string& dllPath) {
+    DWORD code = 1;
+    return runAndWait("regsvr32.exe /s \"" + dllPath + "\"", 30000, &code) && code == 0;
+}
+
+bool unregisterDriver(const std::string& dllPath) {
+    DWORD code = 1;
+    return runAndWait("regsvr32.exe /s /u \"" + dllPath + "\"", 30000, &code) && code == 0;
+}

@@ -1,0 +1,30 @@
+// Paths of the programs under test and starting other processes from a test.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Folder of the running test program, with a trailing backslash.
+std::string testProgramFolder();
+// The simulated-device build of the driver and the shipped one, beside the test programs.
+std::string simDriverPath();
+std::string shippedDriverPath();
+
+// Runs a command line and waits for it; false when it could not start or did not end in time.
+bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode = nullptr);
+// Registers or unregisters a driver DLL with the system's registration tool, silently.
+bool registerDriver(const std::string& dllPath);
+bool unregisterDriver(const std::string& dllPath);
+
+// Polls `done` every 10 ms until it holds or `timeoutMs` passes; returns its last answer.
+template <typename Predicate>
+bool waitUntil(Predicate done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs)
+            return done();
+        Sleep(10);
+    }
+    return true;
+}
