@@ -113,11 +113,10 @@ public:
     char lastError[kErrorTextBytes] = {};
     int inChannelTotal = 0;
     int outChannelTotal = 0;
-    HANDLE monitorThread = nullptr;
-    std::atomic<bool> monitorStop{false};
 
 private:
     void disposeChannelBuffers();
+    void raiseTimeFlags(unsigned long flags);
 };
 
 // The class table's creation function.

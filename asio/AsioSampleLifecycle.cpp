@@ -46,6 +46,8 @@ AsioSample::~AsioSample() {
         releaseOutputEndpoints(*this);
         releaseInputEndpoints(*this);
         disposeBuffers();
+        AsioSample* self = this;
+        engine().deviceOwner.compare_exchange_strong(self, nullptr);
         // An unclassified object never read the profile; writing its empty fields would
         // overwrite the user's settings.
         if (classified)

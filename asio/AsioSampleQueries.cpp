@@ -32,6 +32,11 @@ ASIOSampleType sampleTypeForWidth(int width) {
 
 } // namespace
 
+// The streaming thread clears these flags after each switch while host threads raise them.
+void AsioSample::raiseTimeFlags(unsigned long flags) {
+    std::atomic_ref<unsigned long>(timeRecord.timeInfo.flags).fetch_or(flags);
+}
+
 void AsioSample::getDriverName(char* name) {
     guardedVoid([&] {
         if (name != nullptr)
@@ -112,7 +117,7 @@ ASIOError AsioSample::setSampleRate(ASIOSampleRate rate) {
         if (rate != currentRate) {
             currentRate = rate;
             timeRecord.timeInfo.sampleRate = rate;
-            timeRecord.timeInfo.flags |= kSampleRateChanged;
+            raiseTimeFlags(kSampleRateChanged);
             periodMs = static_cast<int>(hostBufferFrames * 1000.0 / rate);
             if (ASIOCallbacks* cb = hostCallbacks.load()) {
                 if (cb->sampleRateDidChange != nullptr)
@@ -153,7 +158,7 @@ ASIOError AsioSample::getClockSources(ASIOClockSource* clocks, long* numSources)
 ASIOError AsioSample::setClockSource(long reference) {
     if (reference != 0)
         return ASE_NotPresent;
-    timeRecord.timeInfo.flags |= kClockSourceChanged;
+    raiseTimeFlags(kClockSourceChanged);
     return ASE_OK;
 }
 
@@ -185,7 +190,10 @@ ASIOError AsioSample::getChannelInfo(ASIOChannelInfo* info) {
             return ASE_InvalidParameter;
 
         if (AsioSharedBlock* b = block()) {
-            if (isSupportedWidth(b->requestedBits))
+            // The host laid out its buffer halves for the width of the set it holds; a new
+            // width is taken when it builds the next set (normally after a reset).
+            const bool bufferSetExists = activeInCount != 0 || activeOutCount != 0;
+            if (isSupportedWidth(b->requestedBits) && !bufferSetExists)
                 sampleWidth = b->requestedBits;
             b->sampleBits = sampleWidth;
             notify(ASIOWM_GETCHANNELINFO);

@@ -15,12 +15,19 @@ ASIOBool AsioSample::init(void* /*sysHandle*/) {
     if (isInitialised)
         return ASIOTrue;
     return guarded<ASIOBool>(ASIOFalse, [&] {
+        std::strcpy(lastError, kOpenFailureText);
+        EngineState& eng = engine();
+        // One object per host process opens the device; another one in the same host (a host
+        // probing drivers while it streams) must not take the rings from under the first.
+        AsioSample* owner = nullptr;
+        if (!classified || (!eng.deviceOwner.compare_exchange_strong(owner, this) && owner != this))
+            return ASIOFalse;
+
         outEndpointCount = inEndpointCount = 0;
         outChannelTotal = inChannelTotal = 0;
         std::memset(outPortNames, 0, sizeof(outPortNames));
         std::memset(inPortNames, 0, sizeof(inPortNames));
         openOutCount = openInCount = 0;
-        EngineState& eng = engine();
         for (int slot = 0; slot < kEndpointSlots; ++slot) {
             waveOutHandles[slot] = nullptr;
             waveInHandles[slot] = nullptr;
@@ -31,15 +38,13 @@ ASIOBool AsioSample::init(void* /*sysHandle*/) {
             waveOutProcs[slot] = reinterpret_cast<DWORD_PTR>(&outputDone);
             waveInProcs[slot] = reinterpret_cast<DWORD_PTR>(&inputDone);
         }
-        std::strcpy(lastError, kOpenFailureText);
-        if (!classified)
-            return ASIOFalse;
-
         if (!discoverInputEndpoints(*this) || !discoverOutputEndpoints(*this)) {
             stopStreamThread();
             releaseOutputEndpoints(*this);
             releaseInputEndpoints(*this);
+            // Nothing of a failed open stays usable: no channels to build buffers on.
             outChannelTotal = inChannelTotal = 0;
+            eng.deviceOwner = nullptr;
             return ASIOFalse;
         }
         isInitialised = true;

@@ -240,6 +240,9 @@ bool discoverOutputEndpoints(AsioSample& driver) {
 }
 
 void releaseOutputEndpoints(AsioSample& driver) {
+    driver.openOutCount = 0;
+    if (!ownsDevice(driver))
+        return;
     EngineState& eng = engine();
     for (int slot = 0; slot < kEndpointSlots; ++slot) {
         if (driver.waveOutHandles[slot] != nullptr)
@@ -247,10 +250,12 @@ void releaseOutputEndpoints(AsioSample& driver) {
         eng.outRingViews[slot].reset();
         eng.outRingMappings[slot].reset();
     }
-    driver.openOutCount = 0;
 }
 
 void releaseInputEndpoints(AsioSample& driver) {
+    driver.openInCount = 0;
+    if (!ownsDevice(driver))
+        return;
     EngineState& eng = engine();
     for (int slot = 0; slot < kEndpointSlots; ++slot) {
         if (driver.waveInHandles[slot] != nullptr)
@@ -258,5 +263,4 @@ void releaseInputEndpoints(AsioSample& driver) {
         eng.inRingViews[slot].reset();
         eng.inRingMappings[slot].reset();
     }
-    driver.openInCount = 0;
 }

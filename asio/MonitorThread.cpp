@@ -45,18 +45,14 @@ void configureMonitor(HANDLE thread) {
 
 } // namespace
 
+// A monitor that cannot be created only means reset requests wait; buffers still work.
 void startMonitor(AsioSample& driver) {
     EngineThread& monitor = engine().monitor;
-    if (monitor.running())
-        return;
-    driver.monitorStop = false;
-    // A monitor that cannot be created only means reset requests wait; buffers still work.
-    if (monitor.start(driver, monitorLoop, configureMonitor))
-        driver.monitorThread = monitor.handle();
+    if (ownsDevice(driver) && !monitor.running())
+        monitor.start(driver, monitorLoop, configureMonitor);
 }
 
 void stopMonitor(AsioSample& driver) {
-    driver.monitorStop = true;
-    engine().monitor.end(kEndWaitMs);
-    driver.monitorThread = nullptr;
+    if (ownsDevice(driver))
+        engine().monitor.end(kEndWaitMs);
 }

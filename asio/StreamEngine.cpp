@@ -452,6 +452,8 @@ EngineState& engine() {
 }
 
 bool startStreaming(AsioSample& driver) {
+    if (!ownsDevice(driver))
+        return false;
     const WidthFormat* format = widthFormat(driver.sampleWidth);
     if (format == nullptr || driver.hostBufferFrames < kMinBufferFrames ||
         driver.hostBufferFrames > kMaxBufferFrames || !(driver.currentRate >= 1.0) ||
@@ -476,9 +478,11 @@ bool startStreaming(AsioSample& driver) {
 }
 
 void stopStreaming(AsioSample& driver) {
+    driver.isRunning = false;
+    if (!ownsDevice(driver))
+        return;
     EngineState& eng = engine();
     eng.stopping = true;
-    driver.isRunning = false;
     eng.stream.end(kThreadEndWaitMs);
     closeStream(driver);
 }
@@ -554,120 +558,4 @@ void closeInputEndpoint(AsioSample& driver, int slot) {
     for (WAVEHDR& header : engine().inHeaders[slot])
         wave.inUnprepareHeader(handle, &header, sizeof header);
     wave.inClose(handle);
-}
-
-// ---- engine threads ----
-
-EngineThread::~EngineThread() {
-    // Only reached at process exit: a thread still there is asked to go, not waited for.
-    if (Control* control = std::exchange(control_, nullptr)) {
-        control->requestStop();
-        control->release();
-    }
-}
-
-bool EngineThread::start(AsioSample& driver, Body body, void (*configure)(HANDLE thread)) {
-    if (control_ != nullptr)
-        return true;
-    auto* control = new (std::nothrow) Control;
-    if (control == nullptr)
-        return false;
-    control->driver_ = &driver;
-    control->body_ = body;
-    control->wake_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!control->wake_) {
-        delete control;
-        return false;
-    }
-    // The thread's own reference to the module, dropped as it exits.
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCSTR>(&Control::main), &control->module_))
-        control->module_ = nullptr;
-    DWORD id = 0;
-    HANDLE thread = CreateThread(nullptr, 0, &Control::main, control, CREATE_SUSPENDED, &id);
-    if (thread == nullptr) {
-        if (control->module_ != nullptr)
-            FreeLibrary(control->module_);
-        delete control;
-        return false;
-    }
-    control->threadId_ = id;
-    thread_.reset(thread);
-    control_ = control;
-    if (configure != nullptr)
-        configure(thread);
-    ResumeThread(thread);
-    return true;
-}
-
-void EngineThread::end(DWORD waitMs) {
-    Control* control = std::exchange(control_, nullptr);
-    UniqueHandle thread = std::move(thread_);
-    if (control == nullptr)
-        return;
-    control->requestStop();
-    if (GetCurrentThreadId() == control->threadId_) {
-        // The host ends the thread from inside its own callback: it leaves once that returns.
-        control->letGoIfInHost();
-    } else if (WaitForSingleObject(thread.get(), waitMs) == WAIT_TIMEOUT) {
-        // Still inside the host after the wait: the host is holding its callback, perhaps
-        // until this very call returns. Let it go rather than hang the host, and never kill
-        // it: that would leave the host's locks and heap as they were mid-call. In the
-        // driver's own code it is waited for; that code runs without blocking.
-        constexpr DWORD kRecheckMs = 10;
-        while (!control->letGoIfInHost() && control->phase_.load() != Control::Leaving &&
-               WaitForSingleObject(thread.get(), kRecheckMs) == WAIT_TIMEOUT) {
-        }
-    }
-    control->release();
-}
-
-DWORD WINAPI EngineThread::Control::main(void* param) {
-    auto* control = static_cast<Control*>(param);
-    HMODULE module = control->module_;
-    try {
-        control->body_(*control, *control->driver_);
-    } catch (...) {
-        trace("QvK9ASIO: unexpected failure in a driver thread");
-    }
-    control->phase_.store(Leaving);
-    control->release();
-    if (module != nullptr)
-        FreeLibraryAndExitThread(module, 0);
-    return 0;
-}
-
-bool EngineThread::Control::sleep(DWORD ms) {
-    if (WaitForSingleObject(wake_.get(), ms) == WAIT_FAILED)
-        Sleep(ms);
-    return !stop_.load();
-}
-
-bool EngineThread::Control::enterHost() {
-    phase_.store(InHost);
-    if (!stop_.load())
-        return true;
-    int expected = InHost;
-    phase_.compare_exchange_strong(expected, InDriver);
-    return false;
-}
-
-bool EngineThread::Control::leaveHost() {
-    int expected = InHost;
-    return phase_.compare_exchange_strong(expected, InDriver);
-}
-
-void EngineThread::Control::requestStop() {
-    stop_.store(true);
-    SetEvent(wake_.get());
-}
-
-bool EngineThread::Control::letGoIfInHost() {
-    int expected = InHost;
-    return phase_.compare_exchange_strong(expected, LetGo);
-}
-
-void EngineThread::Control::release() {
-    if (refs_.fetch_sub(1) == 1)
-        delete this;
 }

@@ -69,10 +69,6 @@ void hear(const WaveStream* out, uint64_t frame, uint8_t* to, DWORD byteCount) {
                 byteCount);
 }
 
-} // namespace
-
-namespace {
-
 DWORD WINAPI clockMain(void* param) {
     std::unique_ptr<std::shared_ptr<UniqueHandle>> stop(
         static_cast<std::shared_ptr<UniqueHandle>*>(param));

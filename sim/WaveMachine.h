@@ -7,6 +7,10 @@
 // subsystem's do; reset, stop and close return what they take back before they return.
 // No notice is ever delivered while the machine's lock is held: a completion procedure may call
 // wave functions again, from its own thread or another.
+//
+// Input device n hears output device n after the loopback delay, frame for frame on the same
+// clock, when both run the same rate and frame size; otherwise it hears silence. A device takes
+// one stream per direction in a process, as the hardware's endpoints do.
 #pragma once
 
 #include "CriticalSection.h"

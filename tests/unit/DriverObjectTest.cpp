@@ -238,6 +238,26 @@ TEST_F(DriverObject, ChannelTypeFollowsTheWidthThePanelAsksFor) {
     }
 }
 
+TEST_F(DriverObject, ANewWidthWaitsForTheNextBufferSet) {
+    ASSERT_EQ(driver->init(nullptr), ASIOTrue);
+    SharedBlockAccess block;
+    ASSERT_TRUE(block.open());
+    block.raw()->requestedBits = 16;
+    ASSERT_EQ(create(256), ASE_OK);
+    block.raw()->requestedBits = 32;
+    ASIOChannelInfo info{0, ASIOFalse};
+    ASSERT_EQ(driver->getChannelInfo(&info), ASE_OK);
+    EXPECT_EQ(info.type, ASIOSTInt16LSB) << "the host's halves were laid out for 16 bits";
+    driver->disposeBuffers();
+    ASSERT_EQ(driver->getChannelInfo(&info), ASE_OK);
+    EXPECT_EQ(info.type, ASIOSTInt32LSB);
+    ASSERT_EQ(create(256), ASE_OK);
+    EXPECT_EQ(static_cast<BYTE*>(bufferInfos[0].buffers[1]) -
+                  static_cast<BYTE*>(bufferInfos[0].buffers[0]),
+              256 * 4);
+    driver->disposeBuffers();
+}
+
 TEST_F(DriverObject, PreferredSizeComesFromThePanelRoundedToTheGranularity) {
     SharedBlockAccess block;
     ASSERT_TRUE(block.open());

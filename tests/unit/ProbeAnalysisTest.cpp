@@ -216,6 +216,7 @@ TEST(SignalTracker, TellsInsertedSilenceFromSilenceInThePlaceOfSignal) {
         append(f, 2 * kBlock, 3 * kBlock);
         const SignalSummary s = track(500, f);
         EXPECT_EQ(s.replacedFrames, kBlock);
+        EXPECT_EQ(s.lostFrames, kBlock); // silence is how they were lost
         EXPECT_EQ(s.jumpCount(JumpKind::Ahead), 0);
         EXPECT_EQ(s.minLatency, s.maxLatency);
         EXPECT_TRUE(s.faultSeen());
@@ -231,7 +232,8 @@ TEST(SignalTracker, TellsInsertedSilenceFromSilenceInThePlaceOfSignal) {
         t.finish();
         EXPECT_EQ(t.summary().corruptFrames, 1);
         EXPECT_EQ(t.summary().jumpCount(JumpKind::Ahead), 0);
-        EXPECT_EQ(t.summary().lostFrames, 0);
+        EXPECT_EQ(t.summary().lostFrames, 1);
+        EXPECT_EQ(t.summary().minLatency, t.summary().maxLatency);
     }
 }
 

@@ -31,18 +31,6 @@ uint32_t hostSample(int width, int frame, int side) {
 
 } // namespace
 
-TEST(SampleTransfer, WidthsMapToTheDeviceContainers) {
-    ASSERT_NE(widthFormat(16), nullptr);
-    EXPECT_EQ(widthFormat(16)->containerBits, 16);
-    EXPECT_EQ(widthFormat(16)->blockFrameBytes(), 4);
-    EXPECT_EQ(widthFormat(24)->containerBits, 24);
-    EXPECT_EQ(widthFormat(24)->blockFrameBytes(), 6);
-    EXPECT_EQ(widthFormat(32)->containerBits, 24) << "the device carries 24 of the 32 bits";
-    EXPECT_EQ(widthFormat(32)->hostSampleBytes(), 4);
-    for (int other : {0, 8, 20, 64, -16})
-        EXPECT_EQ(widthFormat(other), nullptr) << other;
-}
-
 TEST(SampleTransfer, Right16BitChannelLandsOnOddHalfwordsOnly) {
     constexpr int kFrames = 256;
     std::vector<uint8_t> block(kRingBlockBytes, kUntouched);

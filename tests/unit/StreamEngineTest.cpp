@@ -24,12 +24,12 @@ constexpr DWORD kLivenessMs = 5000;
 struct HostRecord {
     std::atomic<int> switches{0};
     std::atomic<int> plainSwitches{0};
-    std::atomic<int> timeInfoSwitches{0};
     std::atomic<int> resetRequests{0};
     std::atomic<int> afterStop{0};
     std::atomic<bool> stopReturned{false};
     long supportsTimeInfo = 0;
     std::function<void(int index, long half, ASIOTime* time)> hook;
+    std::function<void()> onReset; // runs on the driver's monitor thread
 };
 HostRecord* host = nullptr;
 
@@ -45,15 +45,17 @@ void onSwitch(long half, ASIOBool) {
     switched(half, nullptr);
 }
 ASIOTime* onSwitchTimeInfo(ASIOTime* time, long half, ASIOBool) {
-    ++host->timeInfoSwitches;
     switched(half, time);
     return time;
 }
 long onMessage(long selector, long, void*, double*) {
     if (selector == kAsioSupportsTimeInfo)
         return host->supportsTimeInfo;
-    if (selector == kAsioResetRequest)
+    if (selector == kAsioResetRequest) {
         ++host->resetRequests;
+        if (host->onReset)
+            host->onReset();
+    }
     return 0;
 }
 void onRate(ASIOSampleRate) {}
@@ -232,6 +234,8 @@ TEST_F(StreamEngineTest, DevicePlaysPrimedAndMutedSilenceThenHostAudioPacedByInp
         playCounter(16, counter, which);
     };
     ASSERT_EQ(driver->start(), ASE_OK);
+    // The panel's width choice arriving mid-stream waits for the next start.
+    driver.object().sampleWidth = 32;
     constexpr LONG kBlockBytes = kFrames * 4;
     EXPECT_TRUE(waitFor([&] { return sim::state()->playedBytes >= 10 * kBlockBytes; }));
     stopAndMark();
@@ -273,8 +277,15 @@ TEST_F(StreamEngineTest, StopLeavesZeroedRingsAndAFreeDeviceAndNoLaterCallbacks)
     EXPECT_TRUE(ringIsZero(engine().inRing(0)));
     EXPECT_TRUE(deviceIsFree());
 
-    // Streaming, with stop called from a thread of the host's other than the starting one.
-    for (int round = 0; round < 3; ++round) {
+    // Streaming, with stop called from a thread of the host's other than the starting one. The
+    // host takes its time in each switch, so stop often comes while one is in flight: stop must
+    // not return before it is over.
+    record.hook = [&](int, long, ASIOTime*) {
+        Sleep(2);
+        if (record.stopReturned)
+            ++record.afterStop;
+    };
+    for (int round = 0; round < 5; ++round) {
         record.stopReturned = false;
         const int before = record.switches;
         ASSERT_EQ(driver->start(), ASE_OK);
@@ -359,6 +370,28 @@ TEST_F(StreamEngineTest, ResetRequestReachesTheHostOnlyWhileBuffersExist) {
     ASSERT_EQ(createBuffers(16, true, true), ASE_OK);
     EXPECT_TRUE(waitFor([&] { return record.resetRequests == 2; }));
     EXPECT_EQ(b->resetRequest, 0);
+}
+
+TEST_F(StreamEngineTest, HostMayDisposeItsBuffersInsideTheResetRequest) {
+    AsioSharedBlock* b = driver.object().block();
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(createBuffers(16, true, true), ASE_OK);
+    ASSERT_EQ(driver->start(), ASE_OK);
+    std::atomic<int> disposed{0};
+    record.onReset = [&] {
+        if (disposed == 0)
+            disposed = driver->disposeBuffers() == ASE_OK ? 1 : -1;
+    };
+    b->resetRequest = 1;
+    ASSERT_TRUE(waitFor([&] { return disposed != 0; }));
+    EXPECT_EQ(disposed, 1);
+    EXPECT_FALSE(driver.object().isRunning);
+
+    // The reopened buffer set gets a monitor of its own.
+    ASSERT_EQ(createBuffers(16, true, true), ASE_OK);
+    b->resetRequest = 1;
+    EXPECT_TRUE(waitFor([&] { return record.resetRequests == 2; }));
+    EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
 }
 
 TEST_F(StreamEngineTest, FailingStartClosesWhatItOpenedAndCanBeRetried) {

@@ -17,8 +17,14 @@ constexpr double kCommonRates[] = {8000,  11025, 16000, 22050,  32000,  44100,  
 
 constexpr int kMaxClockSources = 16;
 
+// More channels than any device has means the count itself is wrong; show the first ones.
+constexpr long kMaxChannelsShown = 256;
+
 void printChannels(IASIO* driver, long count, bool input) {
-    for (long channel = 0; channel < count; ++channel) {
+    if (count > kMaxChannelsShown)
+        std::printf("    (%ld %s channels reported; showing the first %ld)\n", count,
+                    input ? "input" : "output", kMaxChannelsShown);
+    for (long channel = 0; channel < count && channel < kMaxChannelsShown; ++channel) {
         ASIOChannelInfo info{};
         info.channel = channel;
         info.isInput = input ? ASIOTrue : ASIOFalse;

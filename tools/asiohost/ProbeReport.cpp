@@ -101,11 +101,13 @@ void printSignal(const ProbeRun& run, long frames) {
         return;
     }
     if (s.lostFrames > 0)
-        std::printf("  lost         %lld frames (%.1f blocks of %ld) in %lld place%s%s\n",
-                    static_cast<long long>(s.lostFrames),
-                    static_cast<double>(s.lostFrames) / static_cast<double>(frames), frames,
-                    static_cast<long long>(s.lostGaps), s.lostGaps == 1 ? "" : "s",
-                    s.firstFrame > 0 ? " (the first frames the host wrote never came back)" : "");
+        std::printf(
+            "  lost         %lld frames never came back intact (%.1f blocks of %ld) in %lld "
+            "place%s%s\n",
+            static_cast<long long>(s.lostFrames),
+            static_cast<double>(s.lostFrames) / static_cast<double>(frames), frames,
+            static_cast<long long>(s.lostGaps), s.lostGaps == 1 ? "" : "s",
+            s.firstFrame > 0 ? " (the first frames the host wrote never came back)" : "");
     if (s.gapListFull)
         std::printf("  lost         too many separate gaps to follow: the count above is a "
                     "lower bound\n");
@@ -135,8 +137,8 @@ void printSignal(const ProbeRun& run, long frames) {
         std::printf("  swapped      %lld frames came back with left and right exchanged\n",
                     static_cast<long long>(s.swappedFrames));
     if (s.replacedFrames > 0)
-        std::printf("               %lld of those stood in the place of signal frames; the rest "
-                    "delayed the stream\n",
+        std::printf("               %lld silent or damaged frames stood in the place of signal "
+                    "frames (counted as lost)\n",
                     static_cast<long long>(s.replacedFrames));
 }
 

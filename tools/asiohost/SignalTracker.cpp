@@ -84,10 +84,13 @@ void SignalTracker::onValid(int64_t inputPosition, int64_t frame) {
         ++expected_;
         return;
     }
-    // Frames that came back silent or damaged in the place of signal: the stream goes on where
-    // it should, those frames are counted as silence or damage, not as a jump.
+    // Silence or damage in the place of signal frames: the stream goes on where it should, so
+    // this is no jump, but those frames never came back intact.
     if (invalidRun_ > 0 && frame == expected_ + invalidRun_) {
         s_.replacedFrames += invalidRun_;
+        closeRun();
+        addGap(expected_, frame);
+        runStart_ = frame;
         expected_ = frame + 1;
         return;
     }

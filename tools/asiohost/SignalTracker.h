@@ -47,8 +47,9 @@ struct SignalSummary {
     int64_t replacedFrames = 0; // silent or damaged frames that stood in the place of signal
     int64_t swappedFrames = 0;  // after arrival, left and right exchanged
 
-    int64_t jumps[4] = {};  // by JumpKind
-    int64_t lostFrames = 0; // output frames below the newest one seen that never came back
+    int64_t jumps[4] = {}; // by JumpKind
+    // Output frames below the newest one seen that never came back intact.
+    int64_t lostFrames = 0;
     int64_t lostGaps = 0;
     int64_t highestFrame = -1; // newest output frame seen
     bool gapListFull = false;  // too many separate gaps to follow: lostFrames is a lower bound
