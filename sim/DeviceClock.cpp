@@ -15,6 +15,8 @@ namespace {
 constexpr uint64_t kHistoryFrames = kLoopbackHistoryFrames;
 constexpr DWORD kClockStepMs = 1;
 constexpr DWORD kClockEndWaitMs = 10000;
+// A gap between two clock steps longer than this is a pause of the machine, not device time.
+constexpr int64_t kMachinePauseMs = 4;
 
 void addFrames(volatile LONG& counter, uint64_t frames) {
     InterlockedExchangeAdd(&counter, static_cast<LONG>(std::min<uint64_t>(frames, 0x7FFFFFFF)));
@@ -91,8 +93,14 @@ DWORD WINAPI clockMain(void* param) {
 void WaveMachine::syncTime() {
     LARGE_INTEGER now = {};
     QueryPerformanceCounter(&now);
-    const int64_t elapsed = now.QuadPart - lastCounter_;
+    int64_t elapsed = now.QuadPart - lastCounter_;
     lastCounter_ = now.QuadPart;
+    // Real hardware plays on while the machine's threads are held up; this device is made of
+    // those threads. When the whole machine stood still (a virtual machine descheduled by its
+    // host stops every thread at once for ten milliseconds and more), device time stands
+    // still with it, or the pause would look like a driver that cannot keep up.
+    const int64_t longestStep = counterFrequency_ * kMachinePauseMs / 1000;
+    elapsed = std::min(elapsed, longestStep);
     const SimState* s = state();
     if (elapsed > 0 && !switchedOn(s->faults.clockStalled) && !switchedOn(s->unplugged))
         deviceTicks_ += static_cast<uint64_t>(elapsed);

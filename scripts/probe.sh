@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# probe.sh [--build DIR] [--load N] [--realtime] [probe options...]
+# Streams through the simulated-device driver in a Wine prefix of its own and prints the
+# probe's report. Probe options are QvK9AsioHost's (--seconds, --frames, --rate, --bits, ...).
+#   --load N     keep N busy loops running beside the stream (other work on the machine)
+#   --realtime   run the host and the wineserver in the real-time class: what the driver's
+#                time-critical threads get on Windows, and what Wine maps its priorities to
+#                only where RLIMIT_NICE allows it
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build="$here/../build"
+load=0
+realtime=0
+args=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --build) build=$2; shift 2 ;;
+    --load) load=$2; shift 2 ;;
+    --realtime) realtime=1; shift ;;
+    *) args+=("$1"); shift ;;
+    esac
+done
+build=$(realpath -m "$build")
+prefix="$build/wine-probe"
+export QVK9_WINEPREFIX="$prefix"
+
+loaders=()
+cleanup() {
+    [ ${#loaders[@]} -gt 0 ] && kill "${loaders[@]}" 2>/dev/null
+    "$here/wine-prefix.sh" cleanup "$prefix" >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+"$here/wine-prefix.sh" setup "$prefix" >/dev/null 2>&1 || { echo "no Wine prefix" >&2; exit 1; }
+"$here/wine-run.sh" regsvr32 /s "$build/bin/sim/QvK9ASIO.dll" || { echo "not registered" >&2; exit 1; }
+
+launcher=()
+if [ "$realtime" = 1 ]; then
+    chrt -f -p 10 "$(pgrep -n wineserver)" || { echo "no real-time class here" >&2; exit 1; }
+    launcher=(chrt -f 10)
+fi
+for ((i = 0; i < load; i++)); do
+    (while :; do :; done) &
+    loaders+=($!)
+done
+echo "probe: ${args[*]}  (busy loops beside it: $load, real-time class: $([ $realtime = 1 ] && echo yes || echo no))"
+"${launcher[@]}" "$here/wine-run.sh" "$build/bin/QvK9AsioHost.exe" probe "${args[@]}" 2>&1 | tr -d '\r'
+exit "${PIPESTATUS[0]}"
