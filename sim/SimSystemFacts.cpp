@@ -1,5 +1,5 @@
 // System facts on the simulated machine: the version and processor a test chose, or the real ones.
-#include "ports/SystemFacts.h"
+#include "ports/win32/SystemFactsWin32.h"
 
 #include "SharedRead.h"
 #include "SimDeviceState.h"
@@ -10,25 +10,6 @@ namespace {
 
 bool overridden() {
     return sim::switchedOn(sim::state()->version.active);
-}
-
-BOOL realVersion(OSVERSIONINFOA* info) {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    return GetVersionExA(info);
-#pragma GCC diagnostic pop
-}
-
-bool realNativeSystemInfo(SYSTEM_INFO* info) {
-    using Fn = void(WINAPI*)(SYSTEM_INFO*);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    auto fn = kernel != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void*>(
-                                      GetProcAddress(kernel, "GetNativeSystemInfo")))
-                                : nullptr;
-    if (fn == nullptr)
-        return false;
-    fn(info);
-    return true;
 }
 
 // Answers as GetVersionExA does: the record's size field says which form is asked, and only the
@@ -65,28 +46,20 @@ BOOL simulatedVersion(OSVERSIONINFOA* info) {
     return TRUE;
 }
 
-class SimSystemFacts final : public SystemFacts {
+class SimSystemFacts final : public SystemFactsWin32 {
 public:
     BOOL getVersionEx(OSVERSIONINFOA* info) override {
-        return overridden() ? simulatedVersion(info) : realVersion(info);
+        return overridden() ? simulatedVersion(info) : SystemFactsWin32::getVersionEx(info);
     }
     bool getNativeSystemInfo(SYSTEM_INFO* info) override {
         if (!overridden())
-            return realNativeSystemInfo(info);
+            return SystemFactsWin32::getNativeSystemInfo(info);
         const sim::SimVersion& v = sim::state()->version;
         if (!sim::switchedOn(v.hasNativeSystemInfo) || info == nullptr)
             return false;
         GetSystemInfo(info);
         info->wProcessorArchitecture = sim::sharedRead(v.nativeArchitecture);
         return true;
-    }
-    void getSystemInfo(SYSTEM_INFO* info) override { GetSystemInfo(info); }
-    BOOL openProcessToken(DWORD access, HANDLE* token) override {
-        return OpenProcessToken(GetCurrentProcess(), access, token);
-    }
-    BOOL getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls, void* info, DWORD size,
-                             DWORD* returned) override {
-        return GetTokenInformation(token, cls, info, size, returned);
     }
 };
 

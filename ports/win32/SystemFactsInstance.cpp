@@ -1,0 +1,6 @@
+#include "SystemFactsWin32.h"
+
+SystemFacts& systemFacts() {
+    static SystemFactsWin32 instance;
+    return instance;
+}
