@@ -13,8 +13,8 @@ public:
     virtual bool getNativeSystemInfo(SYSTEM_INFO* info) = 0;
     virtual void getSystemInfo(SYSTEM_INFO* info) = 0;
     virtual BOOL openProcessToken(DWORD access, HANDLE* token) = 0;
-    virtual BOOL getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass,
-                                     void* info, DWORD size, DWORD* returned) = 0;
+    virtual BOOL getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, void* info,
+                                     DWORD size, DWORD* returned) = 0;
 };
 
 SystemFacts& systemFacts();

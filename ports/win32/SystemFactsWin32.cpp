@@ -20,7 +20,9 @@ bool SystemFactsWin32::getNativeSystemInfo(SYSTEM_INFO* info) {
     return true;
 }
 
-void SystemFactsWin32::getSystemInfo(SYSTEM_INFO* info) { GetSystemInfo(info); }
+void SystemFactsWin32::getSystemInfo(SYSTEM_INFO* info) {
+    GetSystemInfo(info);
+}
 
 BOOL SystemFactsWin32::openProcessToken(DWORD access, HANDLE* token) {
     return OpenProcessToken(GetCurrentProcess(), access, token);

@@ -13,10 +13,14 @@
 
 namespace {
 
-void clearDriverProfile() { WriteProfileStringA("QvK9AsioDrv", nullptr, nullptr); }
+void clearDriverProfile() {
+    WriteProfileStringA("QvK9AsioDrv", nullptr, nullptr);
+}
 
 void onSwitch(long, ASIOBool) {}
-long onMessage(long, long, void*, double*) { return 0; }
+long onMessage(long, long, void*, double*) {
+    return 0;
+}
 ASIOCallbacks hostCallbacks{onSwitch, nullptr, onMessage, nullptr};
 
 class SharedStateScenario : public ::testing::Test {
@@ -69,7 +73,7 @@ TEST_F(SharedStateScenario, DriverFirstPublishesEachStateBeforeItsCommand) {
     driver.release();
 
     const std::vector<uint32_t> expected = {
-        ASIOWM_INIT,  ASIOWM_GETBUFSIZE, ASIOWM_GETCHANNELINFO, ASIOWM_BUFCREATE,
+        ASIOWM_INIT, ASIOWM_GETBUFSIZE, ASIOWM_GETCHANNELINFO, ASIOWM_BUFCREATE,
         ASIOWM_SMPLRATECHANGE, ASIOWM_START, ASIOWM_STOP,
         // The release: stop, the stop inside disposeBuffers, the disposal, the unload.
         ASIOWM_STOP, ASIOWM_STOP, ASIOWM_BUFDISPOSE, ASIOWM_DRVUNLOAD};

@@ -11,8 +11,12 @@ std::string testProgramFolder() {
     return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
-std::string simDriverPath() { return testProgramFolder() + "..\\bin\\sim\\QvK9ASIO.dll"; }
-std::string shippedDriverPath() { return testProgramFolder() + "..\\bin\\QvK9ASIO.dll"; }
+std::string simDriverPath() {
+    return testProgramFolder() + "..\\bin\\sim\\QvK9ASIO.dll";
+}
+std::string shippedDriverPath() {
+    return testProgramFolder() + "..\\bin\\QvK9ASIO.dll";
+}
 
 bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode) {
     std::vector<char> line(commandLine.begin(), commandLine.end());

@@ -13,8 +13,8 @@ struct VersionCase {
     DWORD major;
     DWORD minor;
     BYTE productType;
-    int versionCode;  // -1: ReadSystemInfo fails
-    int generation;   // -1: the driver cannot classify it
+    int versionCode; // -1: ReadSystemInfo fails
+    int generation;  // -1: the driver cannot classify it
 };
 
 constexpr DWORD kNt = VER_PLATFORM_WIN32_NT;
@@ -65,8 +65,8 @@ protected:
 TEST_F(SystemClassification, BothTablesAgreeWithTheVersions) {
     for (const VersionCase& c : kCases) {
         use(c);
-        SCOPED_TRACE(testing::Message() << c.platform << " " << c.major << "." << c.minor << " type "
-                                        << int(c.productType));
+        SCOPED_TRACE(testing::Message() << c.platform << " " << c.major << "." << c.minor
+                                        << " type " << int(c.productType));
         CPlatformInfo info;
         const bool read = ReadSystemInfo(info);
         EXPECT_EQ(read, c.versionCode >= 0);

@@ -7,7 +7,9 @@
 namespace {
 
 std::atomic<long> switches{0};
-void countSwitch(long, ASIOBool) { ++switches; }
+void countSwitch(long, ASIOBool) {
+    ++switches;
+}
 ASIOCallbacks counting{countSwitch, nullptr, nullptr, nullptr};
 
 bool switchesAdvance() {
