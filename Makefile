@@ -23,7 +23,7 @@ demo: build
 	@bash scripts/demo.sh $(BUILD)
 
 format:
-	@clang-format -i $$(git ls-files '*.cpp' '*.h')
+	@clang-format -i $$(git ls-files "*.cpp" "*.h" "*.c")
 
 clean:
 	rm -rf $(BUILD)

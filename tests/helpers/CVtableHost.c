@@ -54,11 +54,28 @@ typedef long(THISCALL* FutureFn)(void* self, long selector, void* opt);
 typedef ULONG(STDMETHODCALLTYPE* ReleaseFn)(void* self);
 
 enum {
-    SlotRelease = 2, SlotInit, SlotGetDriverName, SlotGetDriverVersion, SlotGetErrorMessage,
-    SlotStart, SlotStop, SlotGetChannels, SlotGetLatencies, SlotGetBufferSize, SlotCanSampleRate,
-    SlotGetSampleRate, SlotSetSampleRate, SlotGetClockSources, SlotSetClockSource,
-    SlotGetSamplePosition, SlotGetChannelInfo, SlotCreateBuffers, SlotDisposeBuffers,
-    SlotControlPanel, SlotFuture, SlotOutputReady
+    SlotRelease = 2,
+    SlotInit,
+    SlotGetDriverName,
+    SlotGetDriverVersion,
+    SlotGetErrorMessage,
+    SlotStart,
+    SlotStop,
+    SlotGetChannels,
+    SlotGetLatencies,
+    SlotGetBufferSize,
+    SlotCanSampleRate,
+    SlotGetSampleRate,
+    SlotSetSampleRate,
+    SlotGetClockSources,
+    SlotSetClockSource,
+    SlotGetSamplePosition,
+    SlotGetChannelInfo,
+    SlotCreateBuffers,
+    SlotDisposeBuffers,
+    SlotControlPanel,
+    SlotFuture,
+    SlotOutputReady
 };
 
 static const GUID kDriverClass = {
@@ -102,8 +119,8 @@ int main(void) {
         return 2;
     }
     CoInitialize(NULL);
-    if (FAILED(CoCreateInstance(&kDriverClass, NULL, CLSCTX_INPROC_SERVER, &kDriverClass,
-                                &driver)) ||
+    if (FAILED(
+            CoCreateInstance(&kDriverClass, NULL, CLSCTX_INPROC_SERVER, &kDriverClass, &driver)) ||
         driver == NULL) {
         printf("FAILED: CoCreateInstance\n");
         return 3;
