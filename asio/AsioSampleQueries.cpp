@@ -7,13 +7,10 @@
 #include "RateSet.h"
 #include "common/PanelCommands.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 namespace {
-
-constexpr double kTwoTo32 = 4294967296.0;
 
 void copyText(char* dest, size_t bytes, const char* text) {
     std::snprintf(dest, bytes, "%s", text);
@@ -168,14 +165,7 @@ ASIOError AsioSample::getSamplePosition(ASIOSamples* sPos, ASIOTimeStamp* tStamp
     const PositionRecord::Snapshot now = position.read();
     tStamp->hi = now.timeHi;
     tStamp->lo = now.timeLo;
-    if (now.samples >= kTwoTo32) {
-        const double hi = std::floor(now.samples / kTwoTo32);
-        sPos->hi = static_cast<unsigned long>(hi);
-        sPos->lo = static_cast<unsigned long>(now.samples - hi * kTwoTo32);
-    } else {
-        sPos->hi = 0;
-        sPos->lo = static_cast<unsigned long>(now.samples);
-    }
+    splitIntoWords(now.samples, sPos->hi, sPos->lo);
     return ASE_OK;
 }
 

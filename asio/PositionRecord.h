@@ -6,6 +6,19 @@
 #include <atomic>
 #include <cstdint>
 
+// Hosts take 64-bit counts as a high and a low 32-bit word.
+inline void splitIntoWords(double value, unsigned long& hi, unsigned long& lo) {
+    constexpr double kTwoTo32 = 4294967296.0;
+    if (value >= kTwoTo32) {
+        const double high = static_cast<double>(static_cast<uint64_t>(value / kTwoTo32));
+        hi = static_cast<unsigned long>(high);
+        lo = static_cast<unsigned long>(value - high * kTwoTo32);
+    } else {
+        hi = 0;
+        lo = static_cast<unsigned long>(value);
+    }
+}
+
 class PositionRecord {
 public:
     struct Snapshot {

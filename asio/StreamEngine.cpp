@@ -319,17 +319,6 @@ void transferOutputs(AsioSample& driver, const WidthFormat& format, int half) {
     }
 }
 
-void splitWords(double value, unsigned long& hi, unsigned long& lo) {
-    if (value >= kTwoTo32) {
-        const double high = static_cast<double>(static_cast<uint64_t>(value / kTwoTo32));
-        hi = static_cast<unsigned long>(high);
-        lo = static_cast<unsigned long>(value - high * kTwoTo32);
-    } else {
-        hi = 0;
-        lo = static_cast<unsigned long>(value);
-    }
-}
-
 // The time record the host gets with this switch: position and time of the switch, and a
 // time code ten minutes ahead of the position when the host asked for time code.
 void fillTimeRecord(AsioSample& driver) {
@@ -352,7 +341,7 @@ bool streamStep(EngineThread::Control& control, AsioSample& driver) {
 
     PositionRecord::Snapshot now = driver.position.read();
     unsigned long timeHi = 0, timeLo = 0;
-    splitWords(static_cast<double>(timeGetTime()) * 1000000.0, timeHi, timeLo);
+    splitIntoWords(static_cast<double>(timeGetTime()) * 1000000.0, timeHi, timeLo);
     const int half = driver.halfIndex & 1;
     transferInputs(driver, *format, half);
     transferOutputs(driver, *format, half);
