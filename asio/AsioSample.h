@@ -126,3 +126,6 @@ CUnknown* CreateAsioSample(IUnknown* outer, HRESULT* result);
 inline bool isSupportedWidth(int bits) {
     return bits == 16 || bits == 24 || bits == 32;
 }
+inline bool isBufferSizeInRange(long frames) {
+    return frames >= kMinBufferFrames && frames <= kMaxBufferFrames;
+}

@@ -79,10 +79,8 @@ ASIOError AsioSample::getBufferSize(long* minSize, long* maxSize, long* preferre
         *granularity = kBufferGranularity;
         if (AsioSharedBlock* b = block()) {
             usePrfBufSize = b->useRequestedFrames;
-            const long requested = b->requestedFrames;
-            if (usePrfBufSize != 0 && requested >= kMinBufferFrames &&
-                requested <= kMaxBufferFrames)
-                prfBufSize = static_cast<int>(requested / kBufferGranularity * kBufferGranularity);
+            if (usePrfBufSize != 0 && isBufferSizeInRange(b->requestedFrames))
+                prfBufSize = b->requestedFrames / kBufferGranularity * kBufferGranularity;
             *preferredSize = prfBufSize;
             b->minBufferFrames = kMinBufferFrames;
             b->maxBufferFrames = kMaxBufferFrames;
@@ -124,11 +122,7 @@ ASIOError AsioSample::setSampleRate(ASIOSampleRate rate) {
             }
             if (AsioSharedBlock* b = block()) {
                 usePrfBufSize = b->useRequestedFrames;
-                const long requested = b->requestedFrames;
-                prfBufSize = usePrfBufSize != 0 && requested >= kMinBufferFrames &&
-                                     requested <= kMaxBufferFrames
-                                 ? static_cast<int>(requested)
-                                 : rateDerivedBufferSize(*this);
+                prfBufSize = panelOrRateDerivedSize(*this, *b);
             } else if (usePrfBufSize == 0) {
                 prfBufSize = rateDerivedBufferSize(*this);
             }

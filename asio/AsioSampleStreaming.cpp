@@ -89,7 +89,7 @@ ASIOError AsioSample::createBuffers(ASIOBufferInfo* bufferInfos, long numChannel
     return guarded<ASIOError>(ASE_NoMemory, [&] {
         if (isRunning || activeInCount != 0 || activeOutCount != 0)
             return ASE_InvalidParameter;
-        if (bufferSize < kMinBufferFrames || bufferSize > kMaxBufferFrames)
+        if (!isBufferSizeInRange(bufferSize))
             return ASE_InvalidParameter;
         if (numChannels < 0 || (numChannels > 0 && bufferInfos == nullptr))
             return ASE_InvalidParameter;

@@ -29,14 +29,16 @@ void writeSetting(const IntSetting& s, long long value) {
     WriteProfileStringA(kDriverProfileSection, s.key, text);
 }
 
-bool inBufferRange(long frames) {
-    return frames >= kMinBufferFrames && frames <= kMaxBufferFrames;
-}
-
 } // namespace
 
 int rateDerivedBufferSize(const AsioSample& driver) {
     return static_cast<int>(driver.currentRate) / driver.rateDivisor;
+}
+
+int panelOrRateDerivedSize(const AsioSample& driver, const AsioSharedBlock& block) {
+    return block.useRequestedFrames != 0 && isBufferSizeInRange(block.requestedFrames)
+               ? block.requestedFrames
+               : rateDerivedBufferSize(driver);
 }
 
 void readDriverSettings(AsioSample& driver) {
@@ -50,7 +52,7 @@ void readDriverSettings(AsioSample& driver) {
     // preferred size outside the limits it was given, or a width that would stream nothing.
     if (!isSupportedRate(driver.currentRate))
         driver.currentRate = 44100.0;
-    if (!inBufferRange(driver.prfBufSize))
+    if (!isBufferSizeInRange(driver.prfBufSize))
         driver.prfBufSize = kPrfBufSize.defaultValue;
     if (!isSupportedWidth(driver.sampleWidth))
         driver.sampleWidth = kBitPerSample.defaultValue;
@@ -83,7 +85,5 @@ void settleWithSharedBlock(AsioSample& driver) {
     if (isSupportedWidth(block->requestedBits))
         driver.sampleWidth = block->requestedBits;
     driver.usePrfBufSize = block->useRequestedFrames;
-    driver.prfBufSize = block->useRequestedFrames != 0 && inBufferRange(block->requestedFrames)
-                            ? block->requestedFrames
-                            : rateDerivedBufferSize(driver);
+    driver.prfBufSize = panelOrRateDerivedSize(driver, *block);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 class AsioSample;
+struct AsioSharedBlock;
 
 // Reads "QvK9AsioDrv" into the driver's rate, width and buffer-size fields.
 void readDriverSettings(AsioSample& driver);
@@ -12,3 +13,5 @@ void writeDriverSettings(const AsioSample& driver);
 void settleWithSharedBlock(AsioSample& driver);
 // The preferred size derived from the rate when nobody asked for one.
 int rateDerivedBufferSize(const AsioSample& driver);
+// The panel's size when it asks for one within the limits, else the rate-derived one.
+int panelOrRateDerivedSize(const AsioSample& driver, const AsioSharedBlock& block);

@@ -444,9 +444,8 @@ bool startStreaming(AsioSample& driver) {
     if (!ownsDevice(driver))
         return false;
     const WidthFormat* format = widthFormat(driver.sampleWidth);
-    if (format == nullptr || driver.hostBufferFrames < kMinBufferFrames ||
-        driver.hostBufferFrames > kMaxBufferFrames || !(driver.currentRate >= 1.0) ||
-        driver.currentRate >= kTwoTo32)
+    if (format == nullptr || !isBufferSizeInRange(driver.hostBufferFrames) ||
+        !(driver.currentRate >= 1.0) || driver.currentRate >= kTwoTo32)
         return false;
     EngineState& eng = engine();
     try {
