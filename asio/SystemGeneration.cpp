@@ -1,6 +1,6 @@
 #include "SystemGeneration.h"
 
-#include "ports/SystemFacts.h"
+#include "common/WindowsVersion.h"
 
 #include <windows.h>
 
@@ -25,15 +25,9 @@ constexpr GenerationRow kGenerations[] = {
 } // namespace
 
 bool classifySystemGeneration(int& generation) {
-    OSVERSIONINFOEXA version = {};
-    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
-    SystemFacts& facts = systemFacts();
-    if (!facts.getVersionEx(reinterpret_cast<OSVERSIONINFOA*>(&version))) {
-        version = {};
-        version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
-        if (!facts.getVersionEx(reinterpret_cast<OSVERSIONINFOA*>(&version)))
-            return false;
-    }
+    OSVERSIONINFOEXA version;
+    if (!ReadVersionRecord(version))
+        return false;
     if (version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion <= 4) {
         generation = 4;
         return true;

@@ -39,6 +39,17 @@ WindowsVersionCode classify(const OSVERSIONINFOEXA& v) {
 
 } // namespace
 
+bool ReadVersionRecord(OSVERSIONINFOEXA& version) {
+    SystemFacts& facts = systemFacts();
+    version = {};
+    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+    if (facts.getVersionEx(reinterpret_cast<OSVERSIONINFOA*>(&version)))
+        return true;
+    version = {};
+    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+    return facts.getVersionEx(reinterpret_cast<OSVERSIONINFOA*>(&version)) != FALSE;
+}
+
 bool ReadSystemInfo(CPlatformInfo& platform) {
     platform.versionCode = kVersionUnknown;
     platform.x86 = true;
@@ -51,14 +62,9 @@ bool ReadSystemInfo(CPlatformInfo& platform) {
         info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64)
         platform.x86 = false;
 
-    OSVERSIONINFOEXA version = {};
-    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
-    if (!facts.getVersionEx(reinterpret_cast<OSVERSIONINFOA*>(&version))) {
-        version = {};
-        version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
-        if (!facts.getVersionEx(reinterpret_cast<OSVERSIONINFOA*>(&version)))
-            return false;
-    }
+    OSVERSIONINFOEXA version;
+    if (!ReadVersionRecord(version))
+        return false;
 
     switch (version.dwPlatformId) {
     case VER_PLATFORM_WIN32s:

@@ -14,6 +14,10 @@ struct CPlatformInfo {
     bool x86 = true;        // the native processor is 32-bit x86
 };
 
+// Reads the version record, the extended form first and the basic one when that fails; false
+// when neither can be read. Both classifications of the running system start here.
+bool ReadVersionRecord(OSVERSIONINFOEXA& version);
+
 // Fills `platform`; false when the version cannot be read or the platform is unknown.
 bool ReadSystemInfo(CPlatformInfo& platform);
 // Writes the process's elevation state to the debugger output.
