@@ -3,6 +3,7 @@
 #include "common/PanelCommands.h"
 #include "common/UniqueResource.h"
 #include "sim/SimDeviceState.h"
+#include "support/DriverProfile.h"
 #include "support/RegisteredDriver.h"
 #include "support/StandInPanel.h"
 #include "support/TestProcess.h"
@@ -12,10 +13,6 @@
 #include <vector>
 
 namespace {
-
-void clearDriverProfile() {
-    WriteProfileStringA("QvK9AsioDrv", nullptr, nullptr);
-}
 
 void onSwitch(long, ASIOBool) {}
 long onMessage(long, long, void*, double*) {

@@ -5,6 +5,7 @@
 #include "asio/AsioSample.h"
 #include "asio/DriverIdentity.h"
 #include "sim/SimDeviceState.h"
+#include "support/DriverProfile.h"
 
 #include <gtest/gtest.h>
 
@@ -40,8 +41,3 @@ public:
 private:
     IASIO* asio_ = nullptr;
 };
-
-// Removes the driver's profile section so each test starts from the defaults.
-inline void clearDriverProfile() {
-    WriteProfileStringA(kDriverProfileSection, nullptr, nullptr);
-}
