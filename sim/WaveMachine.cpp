@@ -58,6 +58,11 @@ WaveMachine::StreamPtr WaveMachine::share(const WaveStream* stream) {
     return nullptr;
 }
 
+WaveMachine::StreamPtr WaveMachine::lookUp(Direction dir, HANDLE handle) {
+    Locked l(lock_);
+    return share(find(dir, handle));
+}
+
 MMRESULT WaveMachine::open(Direction dir, HANDLE* handle, UINT deviceId, const WAVEFORMATEX* format,
                            DWORD_PTR callback, DWORD_PTR instance, DWORD flags) {
     const bool query = (flags & WAVE_FORMAT_QUERY) != 0;
@@ -179,11 +184,7 @@ MMRESULT WaveMachine::enqueue(Direction dir, HANDLE handle, WAVEHDR* header, UIN
 }
 
 MMRESULT WaveMachine::reset(Direction dir, HANDLE handle) {
-    StreamPtr stream;
-    {
-        Locked l(lock_);
-        stream = share(find(dir, handle));
-    }
+    const StreamPtr stream = lookUp(dir, handle);
     if (!stream)
         return MMSYSERR_INVALHANDLE;
     std::vector<WAVEHDR*> done;
@@ -247,11 +248,7 @@ MMRESULT WaveMachine::stop(HANDLE handle) {
 }
 
 MMRESULT WaveMachine::close(Direction dir, HANDLE handle) {
-    StreamPtr stream;
-    {
-        Locked l(lock_);
-        stream = share(find(dir, handle));
-    }
+    const StreamPtr stream = lookUp(dir, handle);
     if (!stream)
         return MMSYSERR_INVALHANDLE;
     std::vector<WAVEHDR*> done;

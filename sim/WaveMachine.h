@@ -54,6 +54,8 @@ private:
     // Under lock_.
     WaveStream* find(Direction dir, HANDLE handle);
     StreamPtr share(const WaveStream* stream);
+    // The stream of a handle, held so that it outlives a close on another thread; null if none.
+    StreamPtr lookUp(Direction dir, HANDLE handle);
     void syncTime();
     uint64_t frameNow(DWORD rate) const;
     void catchUp();
