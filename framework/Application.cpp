@@ -48,8 +48,8 @@ int CApplication::Run() {
     return static_cast<int>(message.wParam);
 }
 
-int CApplication::MessageBox(const char* text, UINT type, const char* caption) const {
-    return MessageBoxA(m_hMainWnd, text, caption != nullptr ? caption : m_pszAppName, type);
+int CApplication::ShowMessage(const char* text, UINT type, const char* caption) const {
+    return ::MessageBoxA(m_hMainWnd, text, caption != nullptr ? caption : m_pszAppName, type);
 }
 
 const wchar_t* SkipProgramName(const wchar_t* commandLine) {

@@ -21,8 +21,8 @@ public:
     void SetRegistryKey(const char* key) { m_pszRegistryKey = key; }
     void EnableControlContainer() {}
 
-    // MessageBoxA owned by the main window; a null caption shows the program's name.
-    int MessageBox(const char* text, UINT type = MB_OK, const char* caption = nullptr) const;
+    // A message box owned by the main window; a null caption shows the program's name.
+    int ShowMessage(const char* text, UINT type = MB_OK, const char* caption = nullptr) const;
 
     // The one application object of this program, or null before it is constructed.
     static CApplication* Current();
