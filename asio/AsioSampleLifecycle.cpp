@@ -25,7 +25,7 @@ AsioSample::AsioSample(IUnknown* outer, HRESULT* /*result: construction never fa
     inLatencyFrames = kMaxBufferFrames;
     outLatencyFrames = 2 * kMaxBufferFrames;
     periodMs = static_cast<int>(6144000.0 / currentRate);
-    engine().useTimeInfo = false;
+    useTimeInfo = false;
 
     settleWithSharedBlock(*this);
     if (AsioSharedBlock* b = block()) {

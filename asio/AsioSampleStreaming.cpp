@@ -133,7 +133,7 @@ ASIOError AsioSample::createBuffers(ASIOBufferInfo* bufferInfos, long numChannel
         const bool timeInfo =
             callbacks != nullptr && callbacks->asioMessage != nullptr &&
             callbacks->asioMessage(kAsioSupportsTimeInfo, 0, nullptr, nullptr) != 0;
-        engine().useTimeInfo = timeInfo;
+        useTimeInfo = timeInfo;
         if (timeInfo) {
             timeRecord = {};
             timeRecord.timeInfo.speed = 1.0;

@@ -1,6 +1,7 @@
 // Commands to the control panel's window, found by its title.
 #include "AsioSample.h"
 
+#include "StreamEngine.h"
 #include "common/PanelCommands.h"
 
 namespace {
@@ -10,7 +11,14 @@ constexpr UINT kPanelReplyTimeoutMs = 5000;
 
 } // namespace
 
+bool AsioSample::speaksForDevice() const {
+    const AsioSample* owner = engine().deviceOwner.load();
+    return owner == nullptr || owner == this;
+}
+
 void AsioSample::notify(unsigned command) const {
+    if (command != ASIOWM_SHOWCPL && !speaksForDevice())
+        return;
     HWND panel = FindWindowA(nullptr, kPanelWindowTitle);
     if (panel == nullptr || panel == INVALID_HANDLE_VALUE)
         return;

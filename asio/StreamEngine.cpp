@@ -352,7 +352,7 @@ bool streamStep(EngineThread::Control& control, AsioSample& driver) {
     driver.halfIndex = 1 - half;
 
     // Only what the host gave is called.
-    const bool withTimeInfo = engine().useTimeInfo && callbacks->bufferSwitchTimeInfo != nullptr;
+    const bool withTimeInfo = driver.useTimeInfo && callbacks->bufferSwitchTimeInfo != nullptr;
     if (!withTimeInfo && callbacks->bufferSwitch == nullptr)
         return true;
     if (withTimeInfo)

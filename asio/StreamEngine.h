@@ -22,8 +22,7 @@ struct EngineState {
     WAVEHDR outHeaders[kEndpointSlots][kHeadersPerSlot] = {};
     WAVEHDR inHeaders[kEndpointSlots][kHeadersPerSlot] = {};
 
-    std::atomic<bool> stopping{false};    // while set, wave completions change nothing
-    std::atomic<bool> useTimeInfo{false}; // the host takes bufferSwitchTimeInfo
+    std::atomic<bool> stopping{false}; // while set, wave completions change nothing
     std::atomic<int> completionsRunning{0};
     // The driver object whose init took the device. The rings, headers and threads above are
     // the process's only ones: a second object in the same host must not touch them.
