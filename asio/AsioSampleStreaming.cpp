@@ -95,8 +95,8 @@ ASIOError AsioSample::createBuffers(ASIOBufferInfo* bufferInfos, long numChannel
             return ASE_InvalidParameter;
 
         hostBufferFrames = static_cast<int>(bufferSize);
-        inLatencyFrames = static_cast<int>(bufferSize);
-        outLatencyFrames = static_cast<int>(2 * bufferSize);
+        inLatencyFrames = queuedInputLatency(static_cast<int>(bufferSize));
+        outLatencyFrames = queuedOutputLatency(static_cast<int>(bufferSize));
         periodMs = static_cast<int>(bufferSize * 1000.0 / currentRate);
 
         bool allocationFailed = false;

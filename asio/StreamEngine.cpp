@@ -18,7 +18,10 @@ constexpr GUID kSubtypePcm = {
 
 constexpr int kPrimedBlocks = 4;
 // Paced by the output, a switch runs whenever fewer blocks than this are queued.
-constexpr LONG kOutputBlocksAhead = 4;
+constexpr LONG kOutputBlocksAhead = kPrimedBlocks;
+// Each switch first sends the half it is about to hand the host: that half carries what the
+// host wrote into it two switches before.
+constexpr int kSwitchDelayBuffers = 2;
 constexpr DWORD kThreadEndWaitMs = 1000;
 constexpr DWORD kReadyPollMs = 1;
 constexpr DWORD kCompletionDrainMs = 1000;
@@ -438,6 +441,23 @@ bool openAndStart(AsioSample& driver, const WidthFormat& format) {
 EngineState& engine() {
     static EngineState state;
     return state;
+}
+
+// Input: a block reaches the host at the first switch after the device has filled it, so a
+// sample waits one buffer. Output: the half the host fills at switch n goes to the device at
+// switch n + 2, and then queues behind kPrimedBlocks - 1 blocks: each switch sends one block
+// for each block played (paced by the input, one switch per recorded block on the same device
+// clock; paced by the output, a switch as soon as fewer than kPrimedBlocks are queued), so the
+// queue holds the primed count again after each send. Paced by the output, a switch may come up
+// to half a period after its block played, never earlier, so the figure is at most half a buffer
+// high there. Through a loopback a sample comes back after 1 + 2 + 4 - 1 = 6 buffers plus
+// the device's own delay.
+int queuedInputLatency(int frames) {
+    return frames;
+}
+
+int queuedOutputLatency(int frames) {
+    return (kSwitchDelayBuffers + kPrimedBlocks - 1) * frames;
 }
 
 bool startStreaming(AsioSample& driver) {

@@ -58,6 +58,11 @@ void stopStreaming(AsioSample& driver);
 // Ends the streaming thread if one is left (a failed init).
 void stopStreamThread();
 
+// The latencies the driver's own queueing gives a buffer set of `frames` per half, whichever
+// queue paces the stream; the device's converters and loop come on top.
+int queuedInputLatency(int frames);
+int queuedOutputLatency(int frames);
+
 void startMonitor(AsioSample& driver);
 void stopMonitor(AsioSample& driver);
 
