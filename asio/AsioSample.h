@@ -60,7 +60,8 @@ public:
 
     // Only the object that speaks for the device publishes its state: the one that took it, or
     // any while nobody has. A second object in the same host (a host scanning drivers while it
-    // streams) must not overwrite or announce anything of the first one's stream.
+    // streams), or one in a second host, must not overwrite or announce anything of the stream
+    // of the object that holds the device.
     bool speaksForDevice() const;
     // The block to publish into: mapped, carrying the magic, and this object speaks for the
     // device; null otherwise.
@@ -125,7 +126,10 @@ public:
     int outChannelTotal = 0;
 
 private:
+    void publishLoad();
     void disposeChannelBuffers();
+
+    bool loadPublished = false;
     void raiseTimeFlags(unsigned long flags);
 };
 

@@ -35,6 +35,8 @@ ASIOBool AsioSample::init(void* /*sysHandle*/) {
             eng.inRingViews[slot].reset();
             eng.outRingMappings[slot].reset();
             eng.inRingMappings[slot].reset();
+            eng.outRingClaims[slot].reset();
+            eng.inRingClaims[slot].reset();
             waveOutProcs[slot] = reinterpret_cast<DWORD_PTR>(&outputDone);
             waveInProcs[slot] = reinterpret_cast<DWORD_PTR>(&inputDone);
         }
@@ -48,6 +50,7 @@ ASIOBool AsioSample::init(void* /*sysHandle*/) {
             return ASIOFalse;
         }
         isInitialised = true;
+        publishLoad();
         if (AsioSharedBlock* b = block()) {
             b->outEndpointCount = outEndpointCount;
             b->inEndpointCount = inEndpointCount;

@@ -1,6 +1,7 @@
 // Commands to the control panel's window, found by its title.
 #include "AsioSample.h"
 
+#include "Discovery.h"
 #include "StreamEngine.h"
 #include "common/PanelCommands.h"
 
@@ -13,7 +14,10 @@ constexpr UINT kPanelReplyTimeoutMs = 5000;
 
 bool AsioSample::speaksForDevice() const {
     const AsioSample* owner = engine().deviceOwner.load();
-    return owner == nullptr || owner == this;
+    if (owner != nullptr)
+        return owner == this;
+    // Nobody here holds the device; a driver in another host may.
+    return !deviceClaimedElsewhere();
 }
 
 void AsioSample::notify(unsigned command) const {

@@ -19,6 +19,9 @@ struct EngineState {
     UniqueHandle inRingMappings[kEndpointSlots];
     UniqueView outRingViews[kEndpointSlots];
     UniqueView inRingViews[kEndpointSlots];
+    // This process's claim on each ring it holds (see Discovery.cpp).
+    UniqueHandle outRingClaims[kEndpointSlots];
+    UniqueHandle inRingClaims[kEndpointSlots];
     WAVEHDR outHeaders[kEndpointSlots][kHeadersPerSlot] = {};
     WAVEHDR inHeaders[kEndpointSlots][kHeadersPerSlot] = {};
 
