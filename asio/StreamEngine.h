@@ -27,6 +27,9 @@ struct EngineState {
 
     std::atomic<bool> stopping{false}; // while set, wave completions change nothing
     std::atomic<int> completionsRunning{0};
+    // Threads closing endpoints; one that outlived its wait is held by a device that did not
+    // return from a call.
+    std::atomic<int> closingThreads{0};
     // The driver object whose init took the device. The rings, headers and threads above are
     // the process's only ones: a second object in the same host must not touch them.
     std::atomic<AsioSample*> deviceOwner{nullptr};
