@@ -3,6 +3,7 @@
 #include "InProcessDriver.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -136,6 +137,9 @@ TEST_F(Latency, ReportedFiguresMatchTheLoopbackRoundTrip) {
             measured = true;
             const long roundTrip = h.found - (h.counter - 1);
             const long queueing = roundTrip - delay;
+            std::printf("[ latency  ] %ld frames: round trip %ld = loop %ld + %ld; reported %ld + "
+                        "%ld\n",
+                        frames, roundTrip, delay, queueing, in, out);
             EXPECT_LE(std::abs(queueing - (in + out)), frames)
                 << frames << " frames: measured " << roundTrip << " with a loop of " << delay
                 << ", reported " << in << " + " << out;
