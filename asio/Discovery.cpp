@@ -120,7 +120,9 @@ bool claimRing(const char* portName, UniqueHandle& claim) {
 bool claimedByAnyone(const char* portName) {
     char name[kPortNameBytes + 8];
     claimNameOf(portName, name, sizeof(name));
-    return UniqueHandle(OpenEventA(SYNCHRONIZE, FALSE, name)).valid();
+    UniqueHandle claim(OpenEventA(SYNCHRONIZE, FALSE, name));
+    // A claim made by an elevated host may be closed to this one: it is there all the same.
+    return claim.valid() || GetLastError() == ERROR_ACCESS_DENIED;
 }
 
 // Claims the endpoint's ring, then opens it by its port name, or creates it, and zeroes it.
