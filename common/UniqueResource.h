@@ -65,7 +65,15 @@ struct LocalMemoryTraits {
     static void close(Type p) { LocalFree(p); }
 };
 
+struct AllocatedSidTraits {
+    using Type = PSID;
+    static Type invalid() { return nullptr; }
+    static bool isValid(Type p) { return p != nullptr; }
+    static void close(Type p) { FreeSid(p); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueView = UniqueResource<MappedViewTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
 using UniqueLocal = UniqueResource<LocalMemoryTraits>;
+using UniqueSid = UniqueResource<AllocatedSidTraits>; // from AllocateAndInitializeSid
