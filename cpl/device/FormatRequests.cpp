@@ -25,6 +25,7 @@ bool CUsbAudioDevice::AccessFormat(bool get, DeviceFormatRecord* record) {
         return false;
     record->playbackBits = toWire(record->playbackBits);
     record->recordBits = toWire(record->recordBits);
+    record->reserved = 0; // carries nothing of the panel's
     return SendDeviceProperty(topology_.get(), kDevPropAudioFormat,
                               get ? kKsPropertyTypeGet : kKsPropertyTypeSet, record);
 }

@@ -84,8 +84,9 @@ TEST_F(TopologyPath, WindowsEightAndLaterTakeTheTopologyPathThoughTheirMajorVers
 TEST_F(TopologyPath, AFormatSetThenReadBackTravelsWith24BitsAs32) {
     CUsbAudioDevice device;
     ASSERT_TRUE(device.Open(nullptr));
-    DeviceFormatRecord set = {sizeof(DeviceFormatRecord), 1, 1, 24, 16, 0, 96000, 44100};
+    DeviceFormatRecord set = {sizeof(DeviceFormatRecord), 1, 1, 24, 16, 0x5A5A, 96000, 44100};
     ASSERT_TRUE(device.AccessFormat(false, &set));
+    EXPECT_EQ(set.reserved, 0) << "the reserved bytes go out as zero";
     EXPECT_EQ(set.playbackBits, 32) << "the record went out with 32";
     EXPECT_EQ(sim::state()->chosenFormat[0].wireBits, 32);
     EXPECT_EQ(sim::state()->chosenFormat[0].rate, 96000u);
@@ -154,6 +155,17 @@ TEST_F(TopologyPath, StreamStatusReportsWhatRunsWith32BitsShownAs24) {
     EXPECT_EQ(status.playbackBits, 24);
     EXPECT_EQ(status.playbackRate, 48000u);
     EXPECT_EQ(status.recordActive, 0);
+}
+
+// A request has no time-out: a slow filter holds the caller for as long as it takes.
+TEST_F(TopologyPath, ASlowFilterDelaysTheRequestButItStillCompletes) {
+    CUsbAudioDevice device;
+    ASSERT_TRUE(device.Open(nullptr));
+    sim::state()->faults.topologyRequestDelayMs = 300;
+    StreamStatusRecord status = {};
+    const DWORD start = GetTickCount();
+    EXPECT_TRUE(device.QueryStreamStatus(&status));
+    EXPECT_GE(GetTickCount() - start, 250u);
 }
 
 TEST(VidPidMi, ReadsTheIdentityOfAnyCase) {
