@@ -4,6 +4,7 @@
 #include "cpl/device/UsbAudioDevice.h"
 #include "ports/DeviceNotices.h"
 #include "sim/SimDevicePlug.h"
+#include "support/TestProcess.h"
 
 #include <dbt.h>
 #include <gtest/gtest.h>
@@ -87,4 +88,67 @@ TEST_F(NoticeDelivery, ArrivalForgetsStreamsThatRanBeforeTheRemoval) {
     sim::plug();
     EXPECT_EQ(play.running, 0);
     EXPECT_EQ(deviceNotices().registerWindow(nullptr, nullptr, 0), nullptr);
+}
+
+namespace {
+
+constexpr char kHelperSwitch[] = "QVK9_NOTICE_HELPER";
+constexpr char kHelperReady[] = "QvK9 Notice Helper Ready";
+
+} // namespace
+
+// Run by the test below in a process of its own: a window that registers for notices and waits
+// for the removal and the arrival. Skipped when run as part of the suite.
+TEST_F(NoticeDelivery, HelperWindowInAnotherProcess) {
+    if (GetEnvironmentVariableA(kHelperSwitch, nullptr, 0) == 0)
+        GTEST_SKIP() << "only as the helper process";
+    DEV_BROADCAST_DEVICEINTERFACE_A filter = {};
+    filter.dbcc_size = sizeof(filter);
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    UniqueDeviceNotify notify(
+        deviceNotices().registerWindow(window, &filter, DEVICE_NOTIFY_ALL_INTERFACE_CLASSES));
+    ASSERT_TRUE(notify.valid());
+    UniqueHandle ready(OpenEventA(EVENT_MODIFY_STATE, FALSE, kHelperReady));
+    ASSERT_TRUE(ready.valid());
+    SetEvent(ready.get());
+    const DWORD start = GetTickCount();
+    while (received.size() < 2 && GetTickCount() - start < 10000) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].event, static_cast<WPARAM>(DBT_DEVICEREMOVECOMPLETE));
+    EXPECT_EQ(received[1].event, static_cast<WPARAM>(DBT_DEVICEARRIVAL));
+    EXPECT_NE(received[1].name.find("VID_1852&PID_7022&MI_01"), std::string::npos);
+}
+
+TEST_F(NoticeDelivery, ReachesAWindowInAnotherProcess) {
+    UniqueHandle ready(CreateEventA(nullptr, TRUE, FALSE, kHelperReady));
+    ASSERT_TRUE(ready.valid());
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string line =
+        std::string("\"") + self + "\" --gtest_filter=NoticeDelivery.HelperWindowInAnotherProcess";
+    std::vector<char> text(line.begin(), line.end());
+    text.push_back('\0');
+    SetEnvironmentVariableA(kHelperSwitch, "1");
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    const BOOL started = CreateProcessA(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                        nullptr, &startup, &info);
+    SetEnvironmentVariableA(kHelperSwitch, nullptr);
+    ASSERT_TRUE(started);
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
+    ASSERT_EQ(WaitForSingleObject(ready.get(), 10000), WAIT_OBJECT_0);
+
+    sim::unplug();
+    sim::plug();
+    ASSERT_EQ(WaitForSingleObject(process.get(), 15000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(process.get(), &code);
+    EXPECT_EQ(code, 0u) << "the helper saw the removal and the arrival";
 }
