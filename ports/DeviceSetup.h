@@ -1,8 +1,10 @@
-// Port: the device-setup functions (SetupDi*) used to find device properties.
+// Port: the device-setup functions (SetupDi*) used to find device properties, and the
+// configuration manager's re-enumeration.
 #pragma once
 
 #include <windows.h>
 #include <setupapi.h>
+#include <cfgmgr32.h>
 
 class DeviceSetup {
 public:
@@ -15,6 +17,9 @@ public:
                                            DWORD* dataType, BYTE* buffer, DWORD size,
                                            DWORD* requiredSize) = 0;
     virtual BOOL destroyDeviceInfoList(HDEVINFO set) = 0;
+    // The configuration manager: find a device node (null id: the root) and enumerate it again.
+    virtual CONFIGRET locateDevNode(DEVINST* node, const char* deviceId, ULONG flags) = 0;
+    virtual CONFIGRET reenumerateDevNode(DEVINST node, ULONG flags) = 0;
 };
 
 DeviceSetup& deviceSetup();

@@ -18,6 +18,12 @@ public:
                                                  required);
     }
     BOOL destroyDeviceInfoList(HDEVINFO set) override { return SetupDiDestroyDeviceInfoList(set); }
+    CONFIGRET locateDevNode(DEVINST* node, const char* deviceId, ULONG flags) override {
+        return CM_Locate_DevNodeA(node, const_cast<char*>(deviceId), flags);
+    }
+    CONFIGRET reenumerateDevNode(DEVINST node, ULONG flags) override {
+        return CM_Reenumerate_DevNode(node, flags);
+    }
 };
 
 } // namespace
