@@ -21,10 +21,10 @@ bool writeResource(int id, const std::wstring& path) {
     HGLOBAL loaded = found != nullptr ? LoadResource(nullptr, found) : nullptr;
     const void* image = loaded != nullptr ? LockResource(loaded) : nullptr;
     const DWORD size = found != nullptr ? SizeofResource(nullptr, found) : 0;
+    if (image == nullptr || size == 0)
+        return false;
     UniqueFile file(std::fopen(ansiPath.c_str(), "wb"));
     if (!file)
-        return false;
-    if (image == nullptr || size == 0)
         return false;
     return std::fwrite(image, 1, size, file.get()) == size;
 }
