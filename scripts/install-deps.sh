@@ -5,6 +5,7 @@ have_all() {
     command -v i686-w64-mingw32-g++-posix >/dev/null &&
         command -v wine >/dev/null && command -v wineserver >/dev/null &&
         command -v cmake >/dev/null && command -v ninja >/dev/null &&
+        command -v openssl >/dev/null &&
         [ -f /usr/src/googletest/CMakeLists.txt ] &&
         dpkg -s wine32:i386 >/dev/null 2>&1
 }
@@ -15,5 +16,5 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO dpkg --add-architecture i386
 $SUDO apt-get -o DPkg::Lock::Timeout=900 update -q
 $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends \
-    g++-mingw-w64-i686-posix wine wine32:i386 wine64 googletest cmake ninja-build
+    g++-mingw-w64-i686-posix wine wine32:i386 wine64 googletest cmake ninja-build openssl
 have_all
