@@ -26,12 +26,19 @@ void uninstallOemInf(const wchar_t* name) {
         fn(name, SUOI_FORCEDELETE, nullptr);
 }
 
-// The default handling, except that nothing may ask the user: a missing or failing file is
-// skipped.
+// The default handling, except that nothing may ask the user: a source file that is not where
+// the INF says, or a file that fails, is skipped.
 UINT CALLBACK silentQueueCallback(void* context, UINT notification, UINT_PTR param1,
                                   UINT_PTR param2) {
     switch (notification) {
-    case SPFILENOTIFY_NEEDMEDIA:
+    case SPFILENOTIFY_NEEDMEDIA: {
+        const auto* media = reinterpret_cast<const SOURCE_MEDIA_W*>(param1);
+        if (media == nullptr || media->SourcePath == nullptr || media->SourceFile == nullptr)
+            return FILEOP_SKIP;
+        const std::wstring source = std::wstring(media->SourcePath) + L"\\" + media->SourceFile;
+        return GetFileAttributesW(source.c_str()) != INVALID_FILE_ATTRIBUTES ? FILEOP_DOIT
+                                                                             : FILEOP_SKIP;
+    }
     case SPFILENOTIFY_COPYERROR:
     case SPFILENOTIFY_DELETEERROR:
     case SPFILENOTIFY_RENAMEERROR:
