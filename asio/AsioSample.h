@@ -58,9 +58,18 @@ public:
 
     // ---- State shared with discovery, the streaming engine and the monitor thread. ----
 
-    // The block, when it is mapped and carries the magic; null otherwise.
-    AsioSharedBlock* block() const { return sharedBlock.valid(); }
-    // Sends a panel command when the panel window exists.
+    // Only the object that speaks for the device publishes its state: the one that took it, or
+    // any while nobody has. A second object in the same host (a host scanning drivers while it
+    // streams), or one in a second host, must not overwrite or announce anything of the stream
+    // of the object that holds the device.
+    bool speaksForDevice() const;
+    // The block to publish into: mapped, carrying the magic, and this object speaks for the
+    // device; null otherwise.
+    AsioSharedBlock* block() const { return speaksForDevice() ? sharedBlock.valid() : nullptr; }
+    // The block as the panel sees every object: its choices to read, the show request to set.
+    AsioSharedBlock* panelSide() const { return sharedBlock.valid(); }
+    // Sends a panel command when the panel window exists and this object speaks for the device
+    // (the user's own request to show the panel always goes).
     void notify(unsigned command) const;
 
     SharedBlockAccess sharedBlock;
@@ -92,6 +101,8 @@ public:
     PositionRecord position; // samplesProcessed and lastSwitchTime, read by getSamplePosition
     double currentRate = 44100.0;
     std::atomic<ASIOCallbacks*> hostCallbacks{nullptr};
+    // The host of this buffer set takes bufferSwitchTimeInfo.
+    std::atomic<bool> useTimeInfo{false};
     ASIOTime timeRecord = {};
 
     BYTE* inChannelBuffers[kMaxChannelsPerDirection] = {};
@@ -115,7 +126,10 @@ public:
     int outChannelTotal = 0;
 
 private:
+    void publishLoad();
     void disposeChannelBuffers();
+
+    bool loadPublished = false;
     void raiseTimeFlags(unsigned long flags);
 };
 

@@ -25,19 +25,27 @@ AsioSample::AsioSample(IUnknown* outer, HRESULT* /*result: construction never fa
     inLatencyFrames = kMaxBufferFrames;
     outLatencyFrames = 2 * kMaxBufferFrames;
     periodMs = static_cast<int>(6144000.0 / currentRate);
-    engine().useTimeInfo = false;
+    useTimeInfo = false;
 
     settleWithSharedBlock(*this);
-    if (AsioSharedBlock* b = block()) {
-        b->driverLoaded = 1;
-        b->sampleRate = static_cast<int32_t>(currentRate);
-        b->sampleBits = sampleWidth;
-        b->minBufferFrames = kMinBufferFrames;
-        b->maxBufferFrames = kMaxBufferFrames;
-        b->preferredFrames = prfBufSize;
-        b->granularityFrames = kBufferGranularity;
-        notify(ASIOWM_DRVLOAD);
-    }
+    publishLoad();
+}
+
+// An object made while another one, in this host or another, held the device tells the panel
+// nothing then; it does once its own init takes the device.
+void AsioSample::publishLoad() {
+    AsioSharedBlock* b = block();
+    if (b == nullptr || loadPublished)
+        return;
+    loadPublished = true;
+    b->driverLoaded = 1;
+    b->sampleRate = static_cast<int32_t>(currentRate);
+    b->sampleBits = sampleWidth;
+    b->minBufferFrames = kMinBufferFrames;
+    b->maxBufferFrames = kMaxBufferFrames;
+    b->preferredFrames = prfBufSize;
+    b->granularityFrames = kBufferGranularity;
+    notify(ASIOWM_DRVLOAD);
 }
 
 AsioSample::~AsioSample() {

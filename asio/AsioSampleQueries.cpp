@@ -77,16 +77,18 @@ ASIOError AsioSample::getBufferSize(long* minSize, long* maxSize, long* preferre
         *minSize = kMinBufferFrames;
         *maxSize = kMaxBufferFrames;
         *granularity = kBufferGranularity;
-        if (AsioSharedBlock* b = block()) {
-            usePrfBufSize = b->useRequestedFrames;
-            if (usePrfBufSize != 0 && isBufferSizeInRange(b->requestedFrames))
-                prfBufSize = b->requestedFrames / kBufferGranularity * kBufferGranularity;
+        if (const AsioSharedBlock* choices = panelSide()) {
+            usePrfBufSize = choices->useRequestedFrames;
+            if (usePrfBufSize != 0 && isBufferSizeInRange(choices->requestedFrames))
+                prfBufSize = choices->requestedFrames / kBufferGranularity * kBufferGranularity;
             *preferredSize = prfBufSize;
-            b->minBufferFrames = kMinBufferFrames;
-            b->maxBufferFrames = kMaxBufferFrames;
-            b->preferredFrames = prfBufSize;
-            b->granularityFrames = kBufferGranularity;
-            notify(ASIOWM_GETBUFSIZE);
+            if (AsioSharedBlock* b = block()) {
+                b->minBufferFrames = kMinBufferFrames;
+                b->maxBufferFrames = kMaxBufferFrames;
+                b->preferredFrames = prfBufSize;
+                b->granularityFrames = kBufferGranularity;
+                notify(ASIOWM_GETBUFSIZE);
+            }
         } else {
             *preferredSize = usePrfBufSize != 0 ? prfBufSize : rateDerivedBufferSize(*this);
         }
@@ -120,9 +122,9 @@ ASIOError AsioSample::setSampleRate(ASIOSampleRate rate) {
                 if (cb->asioMessage != nullptr)
                     cb->asioMessage(kAsioResetRequest, 0, nullptr, nullptr);
             }
-            if (AsioSharedBlock* b = block()) {
-                usePrfBufSize = b->useRequestedFrames;
-                prfBufSize = panelOrRateDerivedSize(*this, *b);
+            if (const AsioSharedBlock* choices = panelSide()) {
+                usePrfBufSize = choices->useRequestedFrames;
+                prfBufSize = panelOrRateDerivedSize(*this, *choices);
             } else if (usePrfBufSize == 0) {
                 prfBufSize = rateDerivedBufferSize(*this);
             }
@@ -173,14 +175,16 @@ ASIOError AsioSample::getChannelInfo(ASIOChannelInfo* info) {
         if (channel < 0 || channel >= total)
             return ASE_InvalidParameter;
 
-        if (AsioSharedBlock* b = block()) {
+        if (const AsioSharedBlock* choices = panelSide()) {
             // The host laid out its buffer halves for the width of the set it holds; a new
             // width is taken when it builds the next set (normally after a reset).
             const bool bufferSetExists = activeInCount != 0 || activeOutCount != 0;
-            if (isSupportedWidth(b->requestedBits) && !bufferSetExists)
-                sampleWidth = b->requestedBits;
-            b->sampleBits = sampleWidth;
-            notify(ASIOWM_GETCHANNELINFO);
+            if (isSupportedWidth(choices->requestedBits) && !bufferSetExists)
+                sampleWidth = choices->requestedBits;
+            if (AsioSharedBlock* b = block()) {
+                b->sampleBits = sampleWidth;
+                notify(ASIOWM_GETCHANNELINFO);
+            }
         }
         info->type = sampleTypeForWidth(sampleWidth);
         info->channelGroup = 0;

@@ -35,6 +35,8 @@ ASIOBool AsioSample::init(void* /*sysHandle*/) {
             eng.inRingViews[slot].reset();
             eng.outRingMappings[slot].reset();
             eng.inRingMappings[slot].reset();
+            eng.outRingClaims[slot].reset();
+            eng.inRingClaims[slot].reset();
             waveOutProcs[slot] = reinterpret_cast<DWORD_PTR>(&outputDone);
             waveInProcs[slot] = reinterpret_cast<DWORD_PTR>(&inputDone);
         }
@@ -48,6 +50,7 @@ ASIOBool AsioSample::init(void* /*sysHandle*/) {
             return ASIOFalse;
         }
         isInitialised = true;
+        publishLoad();
         if (AsioSharedBlock* b = block()) {
             b->outEndpointCount = outEndpointCount;
             b->inEndpointCount = inEndpointCount;
@@ -95,8 +98,8 @@ ASIOError AsioSample::createBuffers(ASIOBufferInfo* bufferInfos, long numChannel
             return ASE_InvalidParameter;
 
         hostBufferFrames = static_cast<int>(bufferSize);
-        inLatencyFrames = static_cast<int>(bufferSize);
-        outLatencyFrames = static_cast<int>(2 * bufferSize);
+        inLatencyFrames = queuedInputLatency(static_cast<int>(bufferSize));
+        outLatencyFrames = queuedOutputLatency(static_cast<int>(bufferSize));
         periodMs = static_cast<int>(bufferSize * 1000.0 / currentRate);
 
         bool allocationFailed = false;
@@ -133,7 +136,7 @@ ASIOError AsioSample::createBuffers(ASIOBufferInfo* bufferInfos, long numChannel
         const bool timeInfo =
             callbacks != nullptr && callbacks->asioMessage != nullptr &&
             callbacks->asioMessage(kAsioSupportsTimeInfo, 0, nullptr, nullptr) != 0;
-        engine().useTimeInfo = timeInfo;
+        useTimeInfo = timeInfo;
         if (timeInfo) {
             timeRecord = {};
             timeRecord.timeInfo.speed = 1.0;

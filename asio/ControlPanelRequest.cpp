@@ -64,7 +64,7 @@ bool panelProgramPath(char* path) {
 ASIOError AsioSample::controlPanel() {
     return guarded<ASIOError>(ASE_NotPresent, [&] {
         if (HWND panel = findPanel()) {
-            if (AsioSharedBlock* b = block())
+            if (AsioSharedBlock* b = panelSide())
                 b->showPanelRequest = 1;
             ShowWindow(panel, SW_SHOWNORMAL);
             notify(ASIOWM_SHOWCPL);
@@ -77,7 +77,7 @@ ASIOError AsioSample::controlPanel() {
         // The new program has seldom made its window yet; the request in the block makes it
         // show itself once it runs.
         notify(ASIOWM_SHOWCPL);
-        if (AsioSharedBlock* b = block())
+        if (AsioSharedBlock* b = panelSide())
             b->showPanelRequest = 1;
         return ASE_OK;
     });

@@ -96,8 +96,41 @@ bool friendlyNameOf(const AsioSample& driver, const Direction& dir, UINT deviceI
     return true;
 }
 
-// Opens the endpoint's ring by its port name, or creates it, and zeroes it.
-bool createRing(const char* portName, UniqueHandle& mapping, UniqueView& view) {
+// A ring is named memory that every host process on the machine can open. The process that
+// holds it keeps a claim on it: a named event that exists while a handle to it is open, so
+// Windows drops it with the process however that process ends. A ring claimed by another
+// process belongs to a live driver there and is not taken from it; a ring without a claim was
+// left behind by a process that is gone, and is taken over and zeroed.
+void claimNameOf(const char* portName, char* name, size_t bytes) {
+    std::snprintf(name, bytes, "%s Claim", portName);
+}
+
+bool claimRing(const char* portName, UniqueHandle& claim) {
+    char name[kPortNameBytes + 8];
+    claimNameOf(portName, name, sizeof(name));
+    HANDLE created = CreateEventA(nullptr, TRUE, FALSE, name);
+    const DWORD error = GetLastError();
+    UniqueHandle handle(created);
+    if (!handle || error == ERROR_ALREADY_EXISTS)
+        return false;
+    claim = std::move(handle);
+    return true;
+}
+
+bool claimedByAnyone(const char* portName) {
+    char name[kPortNameBytes + 8];
+    claimNameOf(portName, name, sizeof(name));
+    UniqueHandle claim(OpenEventA(SYNCHRONIZE, FALSE, name));
+    // A claim made by an elevated host may be closed to this one: it is there all the same.
+    return claim.valid() || GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+// Claims the endpoint's ring, then opens it by its port name, or creates it, and zeroes it.
+bool createRing(const char* portName, UniqueHandle& claim, UniqueHandle& mapping,
+                UniqueView& view) {
+    UniqueHandle newClaim;
+    if (!claimRing(portName, newClaim))
+        return false;
     NamedMapping ring = OpenOrCreateMapping(portName, kRingBytes);
     if (!ring.mapped())
         return false;
@@ -106,6 +139,7 @@ bool createRing(const char* portName, UniqueHandle& mapping, UniqueView& view) {
     r->readIndex = 0;
     r->writeIndex = 0;
     r->queuedCount = 0;
+    claim = std::move(newClaim);
     mapping = std::move(ring.mapping);
     view = std::move(ring.view);
     return true;
@@ -137,23 +171,24 @@ bool discover(AsioSample& driver, const Direction& dir) {
         if (!friendlyNameOf(driver, dir, id, path.get(), name))
             continue;
 
-        if (AsioSharedBlock* b = driver.block()) {
-            char(&names)[kEndpointNameSlots][kEndpointNameBytes] =
-                dir.isInput ? b->inEndpointNames : b->outEndpointNames;
-            std::memcpy(names[slot], name, kEndpointNameBytes);
-        }
         char* portName = dir.isInput ? driver.inPortNames[slot] : driver.outPortNames[slot];
         UINT& waveId = dir.isInput ? driver.inWaveIds[slot] : driver.outWaveIds[slot];
         std::snprintf(portName, kPortNameBytes, dir.portFormat, slot);
         waveId = id;
 
+        UniqueHandle& claim = dir.isInput ? eng.inRingClaims[slot] : eng.outRingClaims[slot];
         UniqueHandle& mapping = dir.isInput ? eng.inRingMappings[slot] : eng.outRingMappings[slot];
         UniqueView& view = dir.isInput ? eng.inRingViews[slot] : eng.outRingViews[slot];
-        if (createRing(portName, mapping, view)) {
-            ++count;
-        } else {
+        if (!createRing(portName, claim, mapping, view)) {
             portName[0] = '\0';
             waveId = 0;
+            continue;
+        }
+        ++count;
+        if (AsioSharedBlock* b = driver.block()) {
+            char(&names)[kEndpointNameSlots][kEndpointNameBytes] =
+                dir.isInput ? b->inEndpointNames : b->outEndpointNames;
+            std::memcpy(names[slot], name, kEndpointNameBytes);
         }
     }
     int& total = dir.isInput ? driver.inChannelTotal : driver.outChannelTotal;
@@ -239,6 +274,20 @@ bool discoverOutputEndpoints(AsioSample& driver) {
     return discover(driver, kOutput);
 }
 
+bool deviceClaimedElsewhere() {
+    const EngineState& eng = engine();
+    for (int slot = 0; slot < kEndpointSlots; ++slot) {
+        char portName[kPortNameBytes];
+        std::snprintf(portName, sizeof(portName), kOutput.portFormat, slot);
+        if (!eng.outRingClaims[slot] && claimedByAnyone(portName))
+            return true;
+        std::snprintf(portName, sizeof(portName), kInput.portFormat, slot);
+        if (!eng.inRingClaims[slot] && claimedByAnyone(portName))
+            return true;
+    }
+    return false;
+}
+
 void releaseOutputEndpoints(AsioSample& driver) {
     driver.openOutCount = 0;
     if (!ownsDevice(driver))
@@ -249,6 +298,7 @@ void releaseOutputEndpoints(AsioSample& driver) {
             closeOutputEndpoint(driver, slot);
         eng.outRingViews[slot].reset();
         eng.outRingMappings[slot].reset();
+        eng.outRingClaims[slot].reset();
     }
 }
 
@@ -262,5 +312,6 @@ void releaseInputEndpoints(AsioSample& driver) {
             closeInputEndpoint(driver, slot);
         eng.inRingViews[slot].reset();
         eng.inRingMappings[slot].reset();
+        eng.inRingClaims[slot].reset();
     }
 }

@@ -25,5 +25,8 @@ void friendlyNameOfInstance(const char* instanceId, char* name, size_t nameBytes
 bool discoverInputEndpoints(AsioSample& driver);
 bool discoverOutputEndpoints(AsioSample& driver);
 
+// A driver in another process holds one of the device's rings.
+bool deviceClaimedElsewhere();
+
 void releaseOutputEndpoints(AsioSample& driver);
 void releaseInputEndpoints(AsioSample& driver);

@@ -1,6 +1,9 @@
 // The sample position and the time of the last buffer switch, written by the streaming thread
-// and read by host threads. A sequence count lets a reader take both from the same switch
-// without the writer ever waiting or taking a lock.
+// and read by host threads. The record keeps two copies and a sequence count that says which one
+// is being written: a reader takes the other, so it gets both values from the same switch
+// without the writer ever waiting or taking a lock, and without waiting for a writer that was
+// pre-empted in the middle of its update (a host thread of higher priority on one processor
+// would otherwise spin for ever).
 #pragma once
 
 #include <atomic>
@@ -29,30 +32,50 @@ public:
 
     // Single writer: the streaming thread, or a host thread while no stream runs.
     void write(const Snapshot& value) {
-        unsigned s = sequence_.load(std::memory_order_relaxed);
-        sequence_.store(s + 1, std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_release);
-        samples_.store(value.samples, std::memory_order_relaxed);
-        timeHi_.store(value.timeHi, std::memory_order_relaxed);
-        timeLo_.store(value.timeLo, std::memory_order_relaxed);
-        sequence_.store(s + 2, std::memory_order_release);
+        write(value, [](int) {});
     }
 
-    Snapshot read() const {
-        for (;;) {
-            unsigned before = sequence_.load(std::memory_order_acquire);
-            Snapshot v{samples_.load(std::memory_order_relaxed),
-                       timeHi_.load(std::memory_order_relaxed),
-                       timeLo_.load(std::memory_order_relaxed)};
-            std::atomic_thread_fence(std::memory_order_acquire);
-            if ((before & 1) == 0 && sequence_.load(std::memory_order_relaxed) == before)
-                return v;
+    // `midway(copy)` runs in the middle of writing each copy: where a writer may be pre-empted.
+    template <typename Midway>
+    void write(const Snapshot& value, Midway midway) {
+        for (int copy = 0; copy < 2; ++copy) {
+            // Odd: copy 0 is being written, readers take copy 1; even: the other way round.
+            sequence_.fetch_add(1, std::memory_order_acq_rel);
+            Copy& c = copies_[copy];
+            c.samples.store(value.samples, std::memory_order_relaxed);
+            midway(copy);
+            c.timeHi.store(value.timeHi, std::memory_order_relaxed);
+            c.timeLo.store(value.timeLo, std::memory_order_relaxed);
+            std::atomic_thread_fence(std::memory_order_release);
         }
     }
 
+    // Retries only while the writer moves on during the read, which it does once per buffer
+    // switch; after a few tries the copy read last is taken.
+    Snapshot read() const {
+        Snapshot v;
+        for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+            const unsigned before = sequence_.load(std::memory_order_acquire);
+            const Copy& c = copies_[(before & 1) != 0 ? 1 : 0];
+            v = {c.samples.load(std::memory_order_relaxed),
+                 c.timeHi.load(std::memory_order_relaxed),
+                 c.timeLo.load(std::memory_order_relaxed)};
+            std::atomic_thread_fence(std::memory_order_acquire);
+            if (sequence_.load(std::memory_order_relaxed) == before)
+                break;
+        }
+        return v;
+    }
+
 private:
+    static constexpr int kReadAttempts = 64;
+
+    struct Copy {
+        std::atomic<double> samples{0};
+        std::atomic<uint32_t> timeHi{0};
+        std::atomic<uint32_t> timeLo{0};
+    };
+
     std::atomic<unsigned> sequence_{0};
-    std::atomic<double> samples_{0};
-    std::atomic<uint32_t> timeHi_{0};
-    std::atomic<uint32_t> timeLo_{0};
+    Copy copies_[2];
 };

@@ -3,11 +3,14 @@
 #include "StreamEngine.h"
 
 #include "AsioSample.h"
+#include "ModuleReference.h"
 #include "SampleTransfer.h"
 #include "ports/WaveEndpoints.h"
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <utility>
 
 namespace {
@@ -18,10 +21,15 @@ constexpr GUID kSubtypePcm = {
 
 constexpr int kPrimedBlocks = 4;
 // Paced by the output, a switch runs whenever fewer blocks than this are queued.
-constexpr LONG kOutputBlocksAhead = 4;
+constexpr LONG kOutputBlocksAhead = kPrimedBlocks;
+// Each switch first sends the half it is about to hand the host: that half carries what the
+// host wrote into it two switches before.
+constexpr int kSwitchDelayBuffers = 2;
 constexpr DWORD kThreadEndWaitMs = 1000;
 constexpr DWORD kReadyPollMs = 1;
 constexpr DWORD kCompletionDrainMs = 1000;
+// How long stop waits for the device to give its endpoints back.
+constexpr DWORD kClosingWaitMs = 2000;
 constexpr double kTwoTo32 = 4294967296.0;
 
 void trace(const char* text) {
@@ -197,16 +205,111 @@ void zeroRing(EndpointRing* ring) {
     ring->queuedCount = 0;
 }
 
+// The endpoints to close, taken from the driver object: closing runs on a thread of its own so
+// that a device whose reset or close never returns cannot hold the host in stop, and that
+// thread must not touch the driver object, which the host may release meanwhile.
+struct EndpointClosing {
+    HWAVEOUT outputs[kEndpointSlots] = {};
+    HWAVEIN inputs[kEndpointSlots] = {};
+    HMODULE module = nullptr; // keeps the driver's code loaded until the thread has left it
+
+    bool any() const {
+        for (int slot = 0; slot < kEndpointSlots; ++slot)
+            if (outputs[slot] != nullptr || inputs[slot] != nullptr)
+                return true;
+        return false;
+    }
+};
+
+void closeEndpoints(const EndpointClosing& job) {
+    WaveEndpoints& wave = waveEndpoints();
+    EngineState& eng = engine();
+    for (int slot = 0; slot < kEndpointSlots; ++slot) {
+        if (HWAVEOUT handle = job.outputs[slot]) {
+            wave.outReset(handle);
+            for (WAVEHDR& header : eng.outHeaders[slot])
+                wave.outUnprepareHeader(handle, &header, sizeof header);
+            wave.outClose(handle);
+        }
+    }
+    for (int slot = 0; slot < kEndpointSlots; ++slot) {
+        if (HWAVEIN handle = job.inputs[slot]) {
+            wave.inStop(handle);
+            wave.inReset(handle);
+            for (WAVEHDR& header : eng.inHeaders[slot])
+                wave.inUnprepareHeader(handle, &header, sizeof header);
+            wave.inClose(handle);
+        }
+    }
+}
+
+DWORD WINAPI closingThread(void* param) {
+    auto* job = static_cast<EndpointClosing*>(param);
+    const HMODULE module = job->module;
+    try {
+        closeEndpoints(*job);
+    } catch (...) {
+        trace("QvK9ASIO: unexpected failure while closing the endpoints");
+    }
+    delete job;
+    engine().closingThreads.fetch_sub(1);
+    if (module != nullptr)
+        FreeLibraryAndExitThread(module, 0);
+    return 0;
+}
+
+// Closes the job's endpoints; false when the device kept them past the wait.
+bool closeWithinBound(std::unique_ptr<EndpointClosing> job) {
+    EngineState& eng = engine();
+    job->module = referenceDriverModule();
+    eng.closingThreads.fetch_add(1);
+    UniqueHandle thread(CreateThread(nullptr, 0, &closingThread, job.get(), 0, nullptr));
+    if (!thread) {
+        eng.closingThreads.fetch_sub(1);
+        if (job->module != nullptr)
+            FreeLibrary(job->module);
+        closeEndpoints(*job);
+        return true;
+    }
+    job.release(); // the thread's now
+    return WaitForSingleObject(thread.get(), kClosingWaitMs) == WAIT_OBJECT_0;
+}
+
+// The device still holds blocks of the rings: their views stay mapped for it, out of the
+// driver's hands, and this driver object streams no more (a new one makes new rings).
+void leaveRingsToTheDevice(EngineState& eng) {
+    for (int slot = 0; slot < kEndpointSlots; ++slot) {
+        static_cast<void>(eng.outRingViews[slot].release());
+        static_cast<void>(eng.outRingMappings[slot].release());
+        static_cast<void>(eng.inRingViews[slot].release());
+        static_cast<void>(eng.inRingMappings[slot].release());
+    }
+}
+
 // Closes every open endpoint and leaves the rings as a new start expects them.
 void closeStream(AsioSample& driver) {
     EngineState& eng = engine();
     eng.stopping = true;
-    for (int slot = 0; slot < slotsOf(driver.outEndpointCount); ++slot)
-        closeOutputEndpoint(driver, slot);
+    std::unique_ptr<EndpointClosing> job(new (std::nothrow) EndpointClosing);
+    if (job == nullptr) {
+        for (int slot = 0; slot < slotsOf(driver.outEndpointCount); ++slot)
+            closeOutputEndpoint(driver, slot);
+        for (int slot = 0; slot < slotsOf(driver.inEndpointCount); ++slot)
+            closeInputEndpoint(driver, slot);
+    } else {
+        for (int slot = 0; slot < slotsOf(driver.outEndpointCount); ++slot)
+            job->outputs[slot] = std::exchange(driver.waveOutHandles[slot], nullptr);
+        for (int slot = 0; slot < slotsOf(driver.inEndpointCount); ++slot)
+            job->inputs[slot] = std::exchange(driver.waveInHandles[slot], nullptr);
+    }
     driver.openOutCount = 0;
-    for (int slot = 0; slot < slotsOf(driver.inEndpointCount); ++slot)
-        closeInputEndpoint(driver, slot);
     driver.openInCount = 0;
+    if (job != nullptr && job->any() && !closeWithinBound(std::move(job))) {
+        trace("QvK9ASIO: the device did not give its endpoints back; the rings stay with it");
+        leaveRingsToTheDevice(eng);
+        releaseTimerPeriod(eng);
+        return;
+    }
     drainCompletions(eng);
     for (int slot = 0; slot < slotsOf(driver.outEndpointCount); ++slot)
         zeroRing(eng.outRing(slot));
@@ -352,7 +455,7 @@ bool streamStep(EngineThread::Control& control, AsioSample& driver) {
     driver.halfIndex = 1 - half;
 
     // Only what the host gave is called.
-    const bool withTimeInfo = engine().useTimeInfo && callbacks->bufferSwitchTimeInfo != nullptr;
+    const bool withTimeInfo = driver.useTimeInfo && callbacks->bufferSwitchTimeInfo != nullptr;
     if (!withTimeInfo && callbacks->bufferSwitch == nullptr)
         return true;
     if (withTimeInfo)
@@ -440,8 +543,26 @@ EngineState& engine() {
     return state;
 }
 
+// Input: a block reaches the host at the first switch after the device has filled it, so a
+// sample waits one buffer. Output: the half the host fills at switch n goes to the device at
+// switch n + 2, and then queues behind kPrimedBlocks - 1 blocks: each switch sends one block
+// for each block played (paced by the input, one switch per recorded block on the same device
+// clock; paced by the output, a switch as soon as fewer than kPrimedBlocks are queued), so the
+// queue holds the primed count again after each send. Paced by the output, a switch may come up
+// to half a period after its block played, never earlier, so the figure is at most half a buffer
+// high there. Through a loopback a sample comes back after 1 + 2 + 4 - 1 = 6 buffers plus
+// the device's own delay.
+int queuedInputLatency(int frames) {
+    return frames;
+}
+
+int queuedOutputLatency(int frames) {
+    return (kSwitchDelayBuffers + kPrimedBlocks - 1) * frames;
+}
+
 bool startStreaming(AsioSample& driver) {
-    if (!ownsDevice(driver))
+    // A device still inside a call from the last stop cannot be opened again.
+    if (!ownsDevice(driver) || engine().closingThreads.load() != 0)
         return false;
     const WidthFormat* format = widthFormat(driver.sampleWidth);
     if (format == nullptr || !isBufferSizeInRange(driver.hostBufferFrames) ||

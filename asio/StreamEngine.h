@@ -19,12 +19,17 @@ struct EngineState {
     UniqueHandle inRingMappings[kEndpointSlots];
     UniqueView outRingViews[kEndpointSlots];
     UniqueView inRingViews[kEndpointSlots];
+    // This process's claim on each ring it holds (see Discovery.cpp).
+    UniqueHandle outRingClaims[kEndpointSlots];
+    UniqueHandle inRingClaims[kEndpointSlots];
     WAVEHDR outHeaders[kEndpointSlots][kHeadersPerSlot] = {};
     WAVEHDR inHeaders[kEndpointSlots][kHeadersPerSlot] = {};
 
-    std::atomic<bool> stopping{false};    // while set, wave completions change nothing
-    std::atomic<bool> useTimeInfo{false}; // the host takes bufferSwitchTimeInfo
+    std::atomic<bool> stopping{false}; // while set, wave completions change nothing
     std::atomic<int> completionsRunning{0};
+    // Threads closing endpoints; one that outlived its wait is held by a device that did not
+    // return from a call.
+    std::atomic<int> closingThreads{0};
     // The driver object whose init took the device. The rings, headers and threads above are
     // the process's only ones: a second object in the same host must not touch them.
     std::atomic<AsioSample*> deviceOwner{nullptr};
@@ -58,6 +63,11 @@ bool startStreaming(AsioSample& driver);
 void stopStreaming(AsioSample& driver);
 // Ends the streaming thread if one is left (a failed init).
 void stopStreamThread();
+
+// The latencies the driver's own queueing gives a buffer set of `frames` per half, whichever
+// queue paces the stream; the device's converters and loop come on top.
+int queuedInputLatency(int frames);
+int queuedOutputLatency(int frames);
 
 void startMonitor(AsioSample& driver);
 void stopMonitor(AsioSample& driver);

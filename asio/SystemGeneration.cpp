@@ -32,6 +32,12 @@ bool classifySystemGeneration(int& generation) {
         generation = 4;
         return true;
     }
+    // Windows 8.1, 10 and 11 show a manifested host NT 10.0 (the same host without its manifest
+    // sees 6.2): they take the NT 6 paths, the newest this driver knows.
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion > 6) {
+        generation = kGenerationNt6;
+        return true;
+    }
     for (const GenerationRow& row : kGenerations) {
         if (row.platformId == version.dwPlatformId &&
             (row.major == kAny || row.major == version.dwMajorVersion) &&
@@ -40,5 +46,5 @@ bool classifySystemGeneration(int& generation) {
             return true;
         }
     }
-    return false; // 9x or NT 5.x of another minor, NT above 6, unknown platform
+    return false; // 9x or NT 5.x of another minor, unknown platform
 }

@@ -1,12 +1,25 @@
 #include "NamedMapping.h"
 
+#include "SameUserSecurity.h"
+
 NamedMapping OpenOrCreateMapping(const char* name, DWORD size, DWORD openAccess) {
     NamedMapping result;
     result.mapping.reset(OpenFileMappingA(openAccess, FALSE, name));
     if (!result.mapping) {
-        result.mapping.reset(
-            CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name));
-        result.created = result.mapping.valid();
+        SameUserSecurity security(FILE_MAP_ALL_ACCESS);
+        HANDLE created = CreateFileMappingA(INVALID_HANDLE_VALUE, security.attributes(),
+                                            PAGE_READWRITE, 0, size, name);
+        DWORD error = GetLastError();
+        // A system that refuses the descriptor still gets its shared memory, as it always had.
+        if (created == nullptr && security.attributes() != nullptr) {
+            created =
+                CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name);
+            error = GetLastError();
+        }
+        result.mapping.reset(created);
+        // Another process may have created it between our open and our create: then it is
+        // theirs, already filled in, and must not be zeroed again.
+        result.created = result.mapping.valid() && error != ERROR_ALREADY_EXISTS;
     }
     if (result.mapping)
         result.view.reset(MapViewOfFile(result.mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));

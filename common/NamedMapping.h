@@ -11,6 +11,7 @@ struct NamedMapping {
     bool mapped() const { return view.valid(); }
 };
 
-// Opens the mapping by name for writing; when there is none, creates it with `size` bytes.
-// The side that created it is told so in `created`; zero-filling is the caller's rule.
+// Opens the mapping by name for writing; when there is none, creates it with `size` bytes, open
+// to the same user at any elevation and to nobody else. The side that created it is told so in
+// `created`; zero-filling is the caller's rule.
 NamedMapping OpenOrCreateMapping(const char* name, DWORD size, DWORD openAccess = FILE_MAP_WRITE);

@@ -73,8 +73,16 @@ struct StdioFileTraits {
     static void close(Type f) { std::fclose(f); }
 };
 
+struct AllocatedSidTraits {
+    using Type = PSID;
+    static Type invalid() { return nullptr; }
+    static bool isValid(Type p) { return p != nullptr; }
+    static void close(Type p) { FreeSid(p); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueView = UniqueResource<MappedViewTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
 using UniqueLocal = UniqueResource<LocalMemoryTraits>;
 using UniqueFile = UniqueResource<StdioFileTraits>;
+using UniqueSid = UniqueResource<AllocatedSidTraits>; // from AllocateAndInitializeSid

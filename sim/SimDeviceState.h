@@ -54,6 +54,7 @@ struct SimFaults {
     int32_t inQueueFails;  // waveInAddBuffer
     int32_t inStartFails;  // waveInStart
     int32_t clockStalled;  // the device clock stops: no block completes
+    int32_t callsHang;     // reset, stop and close of a stream do not return until it is off
 };
 
 struct SimState {

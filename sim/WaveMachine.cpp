@@ -26,6 +26,12 @@ bool headerUsable(const WAVEHDR* header, UINT size) {
     return header != nullptr && size >= sizeof(WAVEHDR);
 }
 
+// A device that never answers: the call stays here, holding nothing, until the fault is off.
+void hangWhileFaulty() {
+    while (switchedOn(state()->faults.callsHang))
+        Sleep(5);
+}
+
 } // namespace
 
 WaveMachine& WaveMachine::instance() {
@@ -184,6 +190,7 @@ MMRESULT WaveMachine::enqueue(Direction dir, HANDLE handle, WAVEHDR* header, UIN
 }
 
 MMRESULT WaveMachine::reset(Direction dir, HANDLE handle) {
+    hangWhileFaulty();
     const StreamPtr stream = lookUp(dir, handle);
     if (!stream)
         return MMSYSERR_INVALHANDLE;
@@ -222,6 +229,7 @@ MMRESULT WaveMachine::start(HANDLE handle) {
 }
 
 MMRESULT WaveMachine::stop(HANDLE handle) {
+    hangWhileFaulty();
     StreamPtr stream;
     {
         Locked l(lock_);
@@ -248,6 +256,7 @@ MMRESULT WaveMachine::stop(HANDLE handle) {
 }
 
 MMRESULT WaveMachine::close(Direction dir, HANDLE handle) {
+    hangWhileFaulty();
     const StreamPtr stream = lookUp(dir, handle);
     if (!stream)
         return MMSYSERR_INVALHANDLE;

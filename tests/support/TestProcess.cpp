@@ -17,6 +17,9 @@ std::string simDriverPath() {
 std::string shippedDriverPath() {
     return testProgramFolder() + "..\\bin\\QvK9ASIO.dll";
 }
+std::string asioHostPath() {
+    return testProgramFolder() + "..\\bin\\QvK9AsioHost.exe";
+}
 
 bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode) {
     std::vector<char> line(commandLine.begin(), commandLine.end());

@@ -10,6 +10,8 @@ std::string testProgramFolder();
 // The simulated-device build of the driver and the shipped one, beside the test programs.
 std::string simDriverPath();
 std::string shippedDriverPath();
+// Our ASIO test host, a host process of its own for scenarios with two hosts.
+std::string asioHostPath();
 
 // Runs a command line and waits for it; false when it could not start or did not end in time.
 bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode = nullptr);

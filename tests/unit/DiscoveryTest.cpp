@@ -4,6 +4,7 @@
 #include "asio/EndpointRing.h"
 #include "common/NamedMapping.h"
 #include "common/SharedBlockAccess.h"
+#include "support/SimSystem.h"
 
 #include <cstring>
 #include <cwchar>
@@ -18,19 +19,11 @@ void setDevice(sim::SimWaveDevice& d, const wchar_t* path, const char* product) 
     std::strncpy(d.productName, product, sizeof(d.productName) - 1);
 }
 
-void useVersion(DWORD platform, DWORD major, DWORD minor) {
-    sim::SimVersion& v = sim::state()->version;
-    v.active = 1;
-    v.platformId = platform;
-    v.major = major;
-    v.minor = minor;
-    v.productType = VER_NT_WORKSTATION;
-}
-
 class Discovery : public ::testing::Test {
 protected:
     void SetUp() override {
         sim::resetToDefaults();
+        useWindows7();
         clearDriverProfile();
     }
     void TearDown() override {
@@ -70,7 +63,7 @@ TEST_F(Discovery, CreatesARingPerEndpointAndPublishesFriendlyNames) {
     ASSERT_NE(block.valid(), nullptr);
     EXPECT_EQ(block.raw()->outEndpointCount, 1);
     EXPECT_EQ(block.raw()->inEndpointCount, 1);
-    // Wine reports an NT 6 system: names come from device setup.
+    // An NT 6 system: names come from device setup.
     EXPECT_STREQ(block.raw()->inEndpointNames[0], sim::kDefaultFriendlyName);
     EXPECT_STREQ(block.raw()->outEndpointNames[0], sim::kDefaultFriendlyName);
 
@@ -161,8 +154,26 @@ TEST_F(Discovery, SkipsDevicesItCannotIdentify) {
         << "on NT 6 a path without an instance id is skipped";
 }
 
-TEST_F(Discovery, AnUnclassifiedSystemNeverOpens) {
+TEST_F(Discovery, Windows10OpensAsAnNt6System) {
+    // What a host whose manifest declares Windows 10 support is told on Windows 8.1 to 11.
     useVersion(VER_PLATFORM_WIN32_NT, 10, 0);
+    sim::state()->version.build = 18362;
+    ASSERT_TRUE(driver.create());
+    EXPECT_EQ(driver.object().systemGeneration, 8);
+    EXPECT_EQ(driver.object().rateDivisor, 20);
+    ASSERT_EQ(driver->init(nullptr), ASIOTrue);
+    long inputs = 0, outputs = 0;
+    EXPECT_EQ(driver->getChannels(&inputs, &outputs), ASE_OK);
+    EXPECT_EQ(inputs, 2);
+    EXPECT_EQ(outputs, 2);
+    SharedBlockAccess block;
+    ASSERT_TRUE(block.open());
+    EXPECT_STREQ(block.raw()->inEndpointNames[0], sim::kDefaultFriendlyName)
+        << "names come from device setup, as on NT 6";
+}
+
+TEST_F(Discovery, AnUnclassifiedSystemNeverOpens) {
+    useVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 20);
     ASSERT_TRUE(driver.create());
     EXPECT_EQ(driver->init(nullptr), ASIOFalse);
     char text[128] = {};

@@ -39,7 +39,10 @@ constexpr VersionCase kCases[] = {
     {kNt, 6, 1, kWs, 10, 8},
     {kNt, 6, 1, kSrv, 11, 8},
     {kNt, 6, 2, kWs, 12, 8},
-    {kNt, 10, 0, kWs, 12, -1},
+    {kNt, 6, 3, kWs, 12, 8},
+    {kNt, 10, 0, kWs, 12, 8},
+    {kNt, 10, 0, kSrv, 12, 8},
+    {kNt, 7, 0, kWs, 12, 8},
     {7, 1, 0, 0, -1, -1},
 };
 
