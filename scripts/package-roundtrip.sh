@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# package-roundtrip.sh BUILD_DIR [PACKAGE_DIR]
+# package-roundtrip.sh BUILD_DIR [PACKAGE_DIR]   (QVK9_WINEARCH=win64 for a 64-bit build dir)
 # Installs the package (default: BUILD_DIR/package-sim) into a fresh Wine prefix with its setup
 # program, shows what the install left, uninstalls, and prints the difference of the registry
 # before the install and after the uninstall.
@@ -15,7 +15,7 @@ export WINEPREFIX=$prefix
 . "$here/wine-env.sh"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
-w() { wine "$@" </dev/null 2>/dev/null; }
+w() { "$WINE" "$@" </dev/null 2>/dev/null; }
 q() { w reg query "$@" 2>/dev/null | tr -d '\r' | sed '/^$/d' || true; }
 
 # What a Windows installation has and a new prefix lacks.
