@@ -186,4 +186,22 @@ TEST_F(DriverStage, SearchPathGetsOneEntryAndLosesItOnUninstall) {
     EXPECT_EQ(ReadMachineString(kCurrentVersionKey, kDevicePathValue), original);
 }
 
+TEST_F(DriverStage, WithoutThePackageFolderInstallPutsDriverFirstAndUninstallLeavesThePath) {
+    HKEY raw = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_SET_VALUE, &raw),
+              ERROR_SUCCESS);
+    const std::wstring original = L"%SystemRoot%\\inf";
+    RegSetValueExW(raw, kDevicePathValue, 0, REG_EXPAND_SZ,
+                   reinterpret_cast<const BYTE*>(original.c_str()),
+                   static_cast<DWORD>((original.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(raw);
+    install();
+    EXPECT_EQ(ReadMachineString(kCurrentVersionKey, kDevicePathValue), L"DRIVER;" + original);
+    RecordingShell shell;
+    RunInstaller(L"/U,USB\\VID_1852&PID_7022&MI_01,/S QvK9Install", shell);
+    EXPECT_EQ(ReadMachineString(kCurrentVersionKey, kDevicePathValue), L"DRIVER;" + original);
+    // The stage itself still ran.
+    EXPECT_EQ(sim::installerRecord()->reenumerations, 2);
+}
+
 } // namespace
