@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <cstdio>
 #include <utility>
 
 template <typename Traits>
@@ -65,6 +66,13 @@ struct LocalMemoryTraits {
     static void close(Type p) { LocalFree(p); }
 };
 
+struct StdioFileTraits {
+    using Type = std::FILE*;
+    static Type invalid() { return nullptr; }
+    static bool isValid(Type f) { return f != nullptr; }
+    static void close(Type f) { std::fclose(f); }
+};
+
 struct AllocatedSidTraits {
     using Type = PSID;
     static Type invalid() { return nullptr; }
@@ -76,4 +84,5 @@ using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueView = UniqueResource<MappedViewTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
 using UniqueLocal = UniqueResource<LocalMemoryTraits>;
+using UniqueFile = UniqueResource<StdioFileTraits>;
 using UniqueSid = UniqueResource<AllocatedSidTraits>; // from AllocateAndInitializeSid

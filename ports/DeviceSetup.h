@@ -1,10 +1,12 @@
-// Port: the device-setup functions (SetupDi*) used to find device properties and interfaces.
+// Port: the device-setup functions (SetupDi*) used to find device properties and interfaces,
+// and the configuration manager's re-enumeration.
 #pragma once
 
 #include "common/UniqueResource.h"
 
 #include <windows.h>
 #include <setupapi.h>
+#include <cfgmgr32.h>
 
 class DeviceSetup {
 public:
@@ -24,6 +26,9 @@ public:
     virtual BOOL getDeviceInterfaceDetail(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData,
                                           SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail, DWORD size,
                                           DWORD* requiredSize, SP_DEVINFO_DATA* data) = 0;
+    // The configuration manager: find a device node (null id: the root) and enumerate it again.
+    virtual CONFIGRET locateDevNode(DEVINST* node, const char* deviceId, ULONG flags) = 0;
+    virtual CONFIGRET reenumerateDevNode(DEVINST node, ULONG flags) = 0;
 };
 
 DeviceSetup& deviceSetup();

@@ -15,6 +15,12 @@ public:
     virtual BOOL openProcessToken(DWORD access, HANDLE* token) = 0;
     virtual BOOL getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, void* info,
                                      DWORD size, DWORD* returned) = 0;
+    // AdjustTokenPrivileges without the previous state; the last error tells, as there, whether
+    // every privilege asked for was assigned.
+    virtual BOOL adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* newState) = 0;
+    // InitiateSystemShutdown on the local machine.
+    virtual BOOL initiateSystemShutdown(wchar_t* message, DWORD timeoutSeconds,
+                                        BOOL forceAppsClosed, BOOL reboot) = 0;
 };
 
 SystemFacts& systemFacts();

@@ -9,6 +9,7 @@ have_all() {
         command -v wine >/dev/null && command -v wineserver >/dev/null &&
         [ -x /usr/lib/wine/wine64 ] &&
         command -v cmake >/dev/null && command -v ninja >/dev/null &&
+        command -v openssl >/dev/null &&
         [ -f /usr/src/googletest/CMakeLists.txt ] &&
         dpkg -s wine32:i386 >/dev/null 2>&1
 }
@@ -20,5 +21,5 @@ $SUDO dpkg --add-architecture i386
 $SUDO apt-get -o DPkg::Lock::Timeout=900 update -q
 $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends \
     g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 \
-    googletest cmake ninja-build
+    googletest cmake ninja-build openssl
 have_all

@@ -5,6 +5,7 @@
 #include "CriticalSection.h"
 #include "SharedRead.h"
 #include "SimDeviceState.h"
+#include "SimInstallerRecord.h"
 
 #include "cpl/device/DeviceWireRecords.h"
 
@@ -256,6 +257,28 @@ public:
         delete set;
         return TRUE;
     }
+
+    // The simulated tree has one root; a re-enumeration of it is recorded for the tests.
+    CONFIGRET locateDevNode(DEVINST* node, const char* deviceId, ULONG) override {
+        if (node == nullptr)
+            return CR_INVALID_POINTER;
+        if (deviceId != nullptr && deviceId[0] != '\0')
+            return CR_NO_SUCH_DEVNODE;
+        *node = kRootDevNode;
+        InterlockedIncrement(&sim::installerRecord()->rootLocates);
+        return CR_SUCCESS;
+    }
+    CONFIGRET reenumerateDevNode(DEVINST node, ULONG flags) override {
+        if (node != kRootDevNode)
+            return CR_INVALID_DEVNODE;
+        sim::SimInstallerRecord* r = sim::installerRecord();
+        r->lastReenumerateFlags = flags;
+        InterlockedIncrement(&r->reenumerations);
+        return CR_SUCCESS;
+    }
+
+private:
+    static constexpr DEVINST kRootDevNode = 1;
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "SharedRead.h"
 #include "SimDeviceState.h"
+#include "SimInstallerRecord.h"
 
 #include <cstring>
 
@@ -60,6 +61,40 @@ public:
         GetSystemInfo(info);
         info->wProcessorArchitecture = sim::sharedRead(v.nativeArchitecture);
         return true;
+    }
+
+    // The simulated token: the shutdown privilege is granted unless a test took it away.
+    BOOL adjustTokenPrivileges(HANDLE, TOKEN_PRIVILEGES* newState) override {
+        if (newState == nullptr) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        sim::SimInstallerRecord* r = sim::installerRecord();
+        InterlockedIncrement(&r->privilegeAdjustments);
+        if (sim::switchedOn(r->shutdownPrivilegeMissing)) {
+            SetLastError(ERROR_NOT_ALL_ASSIGNED);
+            return TRUE;
+        }
+        const bool enable = newState->PrivilegeCount > 0 &&
+                            (newState->Privileges[0].Attributes & SE_PRIVILEGE_ENABLED) != 0;
+        r->shutdownPrivilegeEnabled = enable ? 1 : 0;
+        SetLastError(ERROR_SUCCESS);
+        return TRUE;
+    }
+
+    // Recorded, never passed on: a test run must not restart the machine it runs on.
+    BOOL initiateSystemShutdown(wchar_t* message, DWORD timeoutSeconds, BOOL forceAppsClosed,
+                                BOOL reboot) override {
+        sim::SimInstallerRecord* r = sim::installerRecord();
+        r->privilegeEnabledAtRequest = sim::sharedRead(r->shutdownPrivilegeEnabled);
+        r->lastTimeoutSeconds = timeoutSeconds;
+        r->lastForceAppsClosed = forceAppsClosed ? 1 : 0;
+        r->lastReboot = reboot ? 1 : 0;
+        lstrcpynW(r->lastNotice, message != nullptr ? message : L"",
+                  static_cast<int>(sizeof(r->lastNotice) / sizeof(wchar_t)));
+        MemoryBarrier();
+        InterlockedIncrement(&r->shutdownRequests);
+        return TRUE;
     }
 };
 

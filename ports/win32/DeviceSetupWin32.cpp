@@ -31,6 +31,12 @@ public:
                                   DWORD* required, SP_DEVINFO_DATA* data) override {
         return SetupDiGetDeviceInterfaceDetailA(set, interfaceData, detail, size, required, data);
     }
+    CONFIGRET locateDevNode(DEVINST* node, const char* deviceId, ULONG flags) override {
+        return CM_Locate_DevNodeA(node, const_cast<char*>(deviceId), flags);
+    }
+    CONFIGRET reenumerateDevNode(DEVINST node, ULONG flags) override {
+        return CM_Reenumerate_DevNode(node, flags);
+    }
 };
 
 } // namespace

@@ -32,3 +32,12 @@ BOOL SystemFactsWin32::getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS
                                            DWORD size, DWORD* returned) {
     return GetTokenInformation(token, cls, info, size, returned);
 }
+
+BOOL SystemFactsWin32::adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* newState) {
+    return AdjustTokenPrivileges(token, FALSE, newState, 0, nullptr, nullptr);
+}
+
+BOOL SystemFactsWin32::initiateSystemShutdown(wchar_t* message, DWORD timeoutSeconds,
+                                              BOOL forceAppsClosed, BOOL reboot) {
+    return InitiateSystemShutdownW(nullptr, message, timeoutSeconds, forceAppsClosed, reboot);
+}

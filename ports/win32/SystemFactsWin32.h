@@ -11,4 +11,7 @@ public:
     BOOL openProcessToken(DWORD access, HANDLE* token) override;
     BOOL getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, void* info,
                              DWORD size, DWORD* returned) override;
+    BOOL adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* newState) override;
+    BOOL initiateSystemShutdown(wchar_t* message, DWORD timeoutSeconds, BOOL forceAppsClosed,
+                                BOOL reboot) override;
 };

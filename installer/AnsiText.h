@@ -1,0 +1,8 @@
+// UTF-16 to the ANSI code page, for the runtime's file and command functions.
+#pragma once
+
+#include <string>
+
+// The text in the ANSI code page; false when it cannot be converted, is empty, or needs more
+// than `limitBytes` bytes with its terminator.
+bool ToAnsi(const std::wstring& text, size_t limitBytes, std::string& out);

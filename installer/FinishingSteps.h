@@ -1,0 +1,30 @@
+// The optional steps the switches ask for: certificates, autostart, ASIO registration, restart.
+#pragma once
+
+#include <cstddef>
+
+struct InstallerRun;
+
+constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kAutostartValue[] = L"CalmoraQvK9audioCPL";
+constexpr wchar_t kPanelProgram[] = L"QvK9CPL.exe";
+constexpr wchar_t kDriverDll[] = L"QvK9ASIO.dll";
+constexpr wchar_t kCertificateTool[] = L"CertMgr.exe";
+constexpr wchar_t kCertificateFile[] = L"Calmora.cer";
+constexpr wchar_t kRestartNotice[] = L"System will be restarted to finish installation after 20 "
+                                     L"seconds.";
+constexpr unsigned kRestartCountdownSeconds = 20;
+// The runtime's file and command functions take ANSI texts of at most this many bytes.
+constexpr size_t kAnsiCommandBytes = 4096;
+
+// Writes the certificate tool and the certificate into the package folder and has the tool add
+// the certificate to the local machine's root and trusted-publisher stores.
+void InstallCertificates(InstallerRun& run);
+// Deletes the tool and the certificate file again.
+void RemoveCertificateFiles(InstallerRun& run);
+// Install: the Run value and the panel started. Uninstall: the value deleted, the panel ended.
+void UpdateAutostart(InstallerRun& run);
+// RegSvr32 on the driver in the package folder, registering or (uninstall) unregistering it.
+void UpdateAsioRegistration(InstallerRun& run);
+// Asks the system to restart after the countdown; nothing happens without the privilege.
+void RequestRestart();

@@ -1,0 +1,36 @@
+// What the installer asked of the simulated machine that a real machine would act on: restarts
+// and Plug and Play re-enumerations are recorded here instead, for tests in any process to read.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace sim {
+
+constexpr char kInstallerRecordName[] = "QvK9Sim Installer Record";
+
+struct SimInstallerRecord {
+    // Fault switch: the token does not hold the shutdown privilege.
+    int32_t shutdownPrivilegeMissing;
+    // Set while the simulated token has the shutdown privilege enabled.
+    int32_t shutdownPrivilegeEnabled;
+    volatile LONG privilegeAdjustments;
+    volatile LONG shutdownRequests;
+    int32_t privilegeEnabledAtRequest;
+    DWORD lastTimeoutSeconds;
+    int32_t lastForceAppsClosed;
+    int32_t lastReboot;
+    wchar_t lastNotice[128];
+
+    volatile LONG rootLocates;    // CM_Locate_DevNode for the root device node
+    volatile LONG reenumerations; // CM_Reenumerate_DevNode
+    DWORD lastReenumerateFlags;
+};
+
+// The record, zero on the machine's first use; it lives while any process keeps it open.
+SimInstallerRecord* installerRecord();
+// Back to zero, fault switches included.
+void clearInstallerRecord();
+
+} // namespace sim

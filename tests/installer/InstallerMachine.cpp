@@ -1,0 +1,103 @@
+#include "InstallerMachine.h"
+
+#include "common/UniqueResource.h"
+#include "installer/PackageFolder.h"
+#include "sim/SimDeviceState.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+PackageFolderValue::PackageFolderValue(const std::wstring& folder) {
+    HKEY raw = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPackageKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &raw, nullptr) != ERROR_SUCCESS)
+        return;
+    UniqueRegKey key(raw);
+    RegSetValueExW(key.get(), kPackageFolderValue, 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+}
+
+PackageFolderValue::~PackageFolderValue() {
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kPackageKey);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Calmora");
+}
+
+void SimulateWindows(WindowsVersionCode code) {
+    struct Row {
+        WindowsVersionCode code;
+        DWORD platform, major, minor;
+        BYTE product;
+    };
+    static const Row kRows[] = {
+        {1, VER_PLATFORM_WIN32_WINDOWS, 4, 0, 0}, {5, VER_PLATFORM_WIN32_NT, 5, 0, 1},
+        {6, VER_PLATFORM_WIN32_NT, 5, 1, 1},      {7, VER_PLATFORM_WIN32_NT, 5, 2, 3},
+        {8, VER_PLATFORM_WIN32_NT, 6, 0, 1},      {9, VER_PLATFORM_WIN32_NT, 6, 0, 3},
+        {10, VER_PLATFORM_WIN32_NT, 6, 1, 1},     {11, VER_PLATFORM_WIN32_NT, 6, 1, 3},
+        {12, VER_PLATFORM_WIN32_NT, 6, 2, 1},
+    };
+    sim::SimVersion& v = sim::state()->version;
+    for (const Row& row : kRows) {
+        if (row.code != code)
+            continue;
+        v.platformId = row.platform;
+        v.major = row.major;
+        v.minor = row.minor;
+        v.productType = row.product;
+        v.failBasic = v.failExtended = 0;
+        MemoryBarrier();
+        v.active = 1;
+    }
+}
+
+std::wstring ScratchFolder(const wchar_t* name) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + name + L"\\";
+    RemoveFolder(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+void RemoveFolder(const std::wstring& folder) {
+    // The shell's delete wants a double-terminated list and no trailing backslash.
+    std::vector<wchar_t> from(folder.begin(), folder.end());
+    while (!from.empty() && from.back() == L'\\')
+        from.pop_back();
+    from.push_back(L'\0');
+    from.push_back(L'\0');
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.data();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationW(&op);
+}
+
+std::wstring ReadMachineString(const wchar_t* keyPath, const wchar_t* value) {
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
+        return L"<missing>";
+    UniqueRegKey key(raw);
+    wchar_t data[2048] = {};
+    DWORD size = sizeof(data) - sizeof(wchar_t);
+    if (RegQueryValueExW(key.get(), value, nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                         &size) != ERROR_SUCCESS)
+        return L"<missing>";
+    return data;
+}
+
+bool MachineKeyExists(const wchar_t* keyPath) {
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(raw);
+    return true;
+}
+
+std::wstring Widen(const std::string& text) {
+    std::wstring wide;
+    for (char c : text)
+        wide.push_back(static_cast<unsigned char>(c));
+    return wide;
+}
