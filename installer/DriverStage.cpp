@@ -65,8 +65,7 @@ bool removeMatchingDevices(const InstallerRun& run, const std::wstring& infFolde
     request.infFolder = infFolder;
     request.uninstall = run.options.uninstall;
     for (int pass = 0; pass < kMaxRemovalPasses; ++pass) {
-        UniqueDeviceInfoSet devices(
-            SetupDiGetClassDevsW(nullptr, L"USB", nullptr, DIGCF_ALLCLASSES));
+        UniqueDeviceList devices(SetupDiGetClassDevsW(nullptr, L"USB", nullptr, DIGCF_ALLCLASSES));
         if (!devices)
             return pass > 0;
         KeptDeviceTable table;

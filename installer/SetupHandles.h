@@ -1,18 +1,18 @@
-// Owners of the setup library's handles: device information sets, INF files, file queues and
-// queue-callback contexts.
+// Owners of the setup library's handles, closed by the real calls: device lists, INF files, file
+// queues and queue-callback contexts.
 #pragma once
 
 #include "common/UniqueResource.h"
 
 #include <setupapi.h>
 
-struct DeviceInfoSetTraits {
+struct DeviceListTraits {
     using Type = HDEVINFO;
     static Type invalid() { return INVALID_HANDLE_VALUE; }
     static bool isValid(Type set) { return set != INVALID_HANDLE_VALUE && set != nullptr; }
     static void close(Type set) { SetupDiDestroyDeviceInfoList(set); }
 };
-using UniqueDeviceInfoSet = UniqueResource<DeviceInfoSetTraits>;
+using UniqueDeviceList = UniqueResource<DeviceListTraits>;
 
 struct InfFileTraits {
     using Type = HINF;

@@ -27,7 +27,7 @@ std::vector<wchar_t> multiString(const std::vector<std::wstring>& strings) {
 
 bool CreateUsbDevice(const std::wstring& instanceId, const std::vector<std::wstring>& hardwareIds,
                      const std::wstring& infName) {
-    UniqueDeviceInfoSet set(SetupDiCreateDeviceInfoList(&kMediaClass, nullptr));
+    UniqueDeviceList set(SetupDiCreateDeviceInfoList(&kMediaClass, nullptr));
     if (!set)
         return false;
     SP_DEVINFO_DATA device = {};
@@ -55,14 +55,14 @@ bool CreateUsbDevice(const std::wstring& instanceId, const std::vector<std::wstr
 }
 
 bool DeviceExists(const std::wstring& instanceId) {
-    UniqueDeviceInfoSet set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+    UniqueDeviceList set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof(device);
     return set && SetupDiOpenDeviceInfoW(set.get(), instanceId.c_str(), nullptr, 0, &device);
 }
 
 void RemoveDevice(const std::wstring& instanceId) {
-    UniqueDeviceInfoSet set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+    UniqueDeviceList set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof(device);
     if (set && SetupDiOpenDeviceInfoW(set.get(), instanceId.c_str(), nullptr, 0, &device))
