@@ -1,17 +1,15 @@
 #include "ModuleReference.h"
 
-// Found from an address inside it and loaded once more by its own path, which every Windows the
-// driver runs on offers (the by-address lookup of a module handle came with XP).
+// The linker's symbol for the start of this module's image: its module handle.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+// Loading the module once more by its own path takes a reference on every Windows from 2000 on
+// (the by-address lookup of a module handle came with XP).
 HMODULE referenceDriverModule() {
-    MEMORY_BASIC_INFORMATION region = {};
-    if (VirtualQuery(reinterpret_cast<const void*>(&referenceDriverModule), &region,
-                     sizeof(region)) == 0 ||
-        region.AllocationBase == nullptr)
-        return nullptr;
     char path[MAX_PATH] = {};
     const DWORD length =
-        GetModuleFileNameA(static_cast<HMODULE>(region.AllocationBase), path, sizeof(path));
-    if (length == 0 || length >= sizeof(path))
+        GetModuleFileNameA(reinterpret_cast<HMODULE>(&__ImageBase), path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
         return nullptr;
     return LoadLibraryA(path);
 }

@@ -348,13 +348,25 @@ bool inputReady(const AsioSample& driver) {
     return true;
 }
 
+// A wave call does not return while the device hangs: the thread is then out of the driver's
+// hands as it is inside a host callback, and stop may let it go the same way rather than wait
+// for ever. False when the thread must leave at once, without touching the driver again.
+template <typename Call>
+bool callDevice(EngineThread::Control& control, Call call) {
+    if (!control.enterHost())
+        return false;
+    call();
+    return control.leaveHost();
+}
+
 // Recorded block -> host half. A block goes back to the device once every channel of its
-// endpoint in the buffer set has taken its side.
-void transferInputs(AsioSample& driver, const WidthFormat& format, int half) {
+// endpoint in the buffer set has taken its side. False when the thread must leave.
+bool transferInputs(EngineThread::Control& control, AsioSample& driver, const WidthFormat& format,
+                    int half) {
     EngineState& eng = engine();
     const EndpointRing* first = eng.inRing(0);
     if (slotsOf(driver.inEndpointCount) == 0 || first == nullptr || queued(first) <= 0)
-        return;
+        return true;
     const int frames = driver.hostBufferFrames;
     for (int i = 0; i < entriesOf(driver.activeInCount); ++i) {
         BYTE* buffer = driver.inChannelBuffers[i];
@@ -378,18 +390,22 @@ void transferInputs(AsioSample& driver, const WidthFormat& format, int half) {
         InterlockedDecrement(&ring->queuedCount);
         if (HWAVEIN handle = driver.waveInHandles[slot]) {
             WAVEHDR& header = eng.inHeaders[slot][index];
-            waveEndpoints().inAddBuffer(handle, &header, sizeof header);
+            if (!callDevice(control,
+                            [&] { waveEndpoints().inAddBuffer(handle, &header, sizeof header); }))
+                return false;
         }
     }
+    return true;
 }
 
 // Host half -> next block to play. The first two blocks per endpoint after a start go out
-// silent.
-void transferOutputs(AsioSample& driver, const WidthFormat& format, int half) {
+// silent. False when the thread must leave.
+bool transferOutputs(EngineThread::Control& control, AsioSample& driver, const WidthFormat& format,
+                     int half) {
     EngineState& eng = engine();
     const EndpointRing* first = eng.outRing(0);
     if (first == nullptr || queued(first) >= kRingBlocks)
-        return; // the device holds every block: this switch's output is dropped
+        return true; // the device holds every block: this switch's output is dropped
     const int frames = driver.hostBufferFrames;
     for (int i = 0; i < entriesOf(driver.activeOutCount); ++i) {
         BYTE* buffer = driver.outChannelBuffers[i];
@@ -418,8 +434,10 @@ void transferOutputs(AsioSample& driver, const WidthFormat& format, int half) {
         InterlockedIncrement(&ring->queuedCount);
         ring->writeIndex = (index + 1) % kRingBlocks;
         WAVEHDR& header = eng.outHeaders[slot][index];
-        waveEndpoints().outWrite(handle, &header, sizeof header);
+        if (!callDevice(control, [&] { waveEndpoints().outWrite(handle, &header, sizeof header); }))
+            return false;
     }
+    return true;
 }
 
 // The time record the host gets with this switch: position and time of the switch, and a
@@ -446,8 +464,9 @@ bool streamStep(EngineThread::Control& control, AsioSample& driver) {
     unsigned long timeHi = 0, timeLo = 0;
     splitIntoWords(static_cast<double>(timeGetTime()) * 1000000.0, timeHi, timeLo);
     const int half = driver.halfIndex & 1;
-    transferInputs(driver, *format, half);
-    transferOutputs(driver, *format, half);
+    if (!transferInputs(control, driver, *format, half) ||
+        !transferOutputs(control, driver, *format, half))
+        return false;
     now.samples += driver.hostBufferFrames;
     now.timeHi = timeHi;
     now.timeLo = timeLo;

@@ -112,7 +112,7 @@ struct SimFaults {
     int32_t inQueueFails;         // waveInAddBuffer
     int32_t inStartFails;         // waveInStart
     int32_t clockStalled;         // the device clock stops: no block completes
-    int32_t callsHang;            // reset, stop and close of a stream do not return until it is off
+    int32_t callsHang;            // write, add, reset, stop and close do not return until it is off
     int32_t topologyOpenFails;    // CreateFileA on the topology filter
     int32_t topologyRequestFails; // every property request fails
     DWORD topologyRequestDelayMs; // each property request takes this long (a slow filter)

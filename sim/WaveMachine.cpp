@@ -161,6 +161,7 @@ MMRESULT WaveMachine::unprepare(Direction dir, HANDLE handle, WAVEHDR* header, U
 }
 
 MMRESULT WaveMachine::enqueue(Direction dir, HANDLE handle, WAVEHDR* header, UINT size) {
+    hangWhileFaulty();
     Locked l(lock_);
     WaveStream* stream = find(dir, handle);
     if (stream == nullptr)

@@ -160,6 +160,7 @@ TEST(PositionRecordReads, ReadsBesideARunningWriterNeverMixTwoSwitches) {
 
 TEST_F(BoundedWaits, StopDisposeAndReleaseReturnWhenTheDeviceNeverAnswers) {
     startStreaming();
+    // The streaming thread's next block write hangs, and so does every reset and close.
     sim::state()->faults.callsHang = 1;
 
     EXPECT_TRUE(returnsWithin(
