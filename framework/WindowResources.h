@@ -1,5 +1,4 @@
-// Owners for the user-interface handles the windows take: GDI objects, menus, loaded modules,
-// device notification registrations.
+// Owners for the user-interface handles the windows take: GDI objects, menus, loaded modules.
 #pragma once
 
 #include "common/UniqueResource.h"
@@ -25,14 +24,6 @@ struct ModuleTraits {
     static void close(Type h) { FreeLibrary(h); }
 };
 
-struct DeviceNotifyTraits {
-    using Type = HDEVNOTIFY;
-    static Type invalid() { return nullptr; }
-    static bool isValid(Type h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void close(Type h) { UnregisterDeviceNotification(h); }
-};
-
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 using UniqueMenu = UniqueResource<MenuTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
-using UniqueDeviceNotify = UniqueResource<DeviceNotifyTraits>;
