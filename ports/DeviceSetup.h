@@ -1,5 +1,7 @@
-// Port: the device-setup functions (SetupDi*) used to find device properties.
+// Port: the device-setup functions (SetupDi*) used to find device properties and interfaces.
 #pragma once
+
+#include "common/UniqueResource.h"
 
 #include <windows.h>
 #include <setupapi.h>
@@ -15,6 +17,21 @@ public:
                                            DWORD* dataType, BYTE* buffer, DWORD size,
                                            DWORD* requiredSize) = 0;
     virtual BOOL destroyDeviceInfoList(HDEVINFO set) = 0;
+    virtual BOOL getDeviceInstanceId(HDEVINFO set, SP_DEVINFO_DATA* data, char* id, DWORD size,
+                                     DWORD* requiredSize) = 0;
+    virtual BOOL enumDeviceInterfaces(HDEVINFO set, SP_DEVINFO_DATA* data, const GUID* guid,
+                                      DWORD index, SP_DEVICE_INTERFACE_DATA* interfaceData) = 0;
+    virtual BOOL getDeviceInterfaceDetail(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData,
+                                          SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail, DWORD size,
+                                          DWORD* requiredSize, SP_DEVINFO_DATA* data) = 0;
 };
 
 DeviceSetup& deviceSetup();
+
+struct DeviceInfoSetTraits {
+    using Type = HDEVINFO;
+    static Type invalid() { return INVALID_HANDLE_VALUE; }
+    static bool isValid(Type h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void close(Type h) { deviceSetup().destroyDeviceInfoList(h); }
+};
+using UniqueDeviceInfoSet = UniqueResource<DeviceInfoSetTraits>;

@@ -1,5 +1,7 @@
 #include "SimDeviceState.h"
 
+#include "SharedRead.h"
+
 #include "common/NamedMapping.h"
 
 #include <cstring>
@@ -36,6 +38,46 @@ void writeDefaults(SimState* s) {
     s->devNodeCount = 1;
     copyText(s->devNodes[0].instanceId, kDefaultInstanceId);
     copyText(s->devNodes[0].friendlyName, kDefaultFriendlyName);
+
+    s->topologyFilterCount = 2;
+    copyText(s->topologyFilters[0].instanceId, kOtherInstanceId);
+    copyText(s->topologyFilters[0].service, kOtherService);
+    copyText(s->topologyFilters[0].interfacePath, kOtherTopologyPath);
+    copyText(s->topologyFilters[1].instanceId, kDefaultInstanceId);
+    copyText(s->topologyFilters[1].service, kDeviceService);
+    copyText(s->topologyFilters[1].interfacePath, kDefaultTopologyPath);
+
+    // The device's endpoints, after another device's render endpoint.
+    s->endpointCount = 3;
+    SimEndpoint& other = s->endpoints[0];
+    other.flow = 0;
+    other.active = 1;
+    copyText(other.id, kOtherRenderEndpoint);
+    copyText(other.friendlyName, L"Speakers (USB Headset)");
+    copyText(other.hostDevice, kOtherHostText);
+    SimEndpoint& render = s->endpoints[1];
+    render.flow = 0;
+    render.ofDevice = 1;
+    render.active = 1;
+    copyText(render.id, kDefaultRenderEndpoint);
+    copyText(render.friendlyName, L"Speakers (Quenvora-K9)");
+    copyText(render.hostDevice, kDeviceHostText);
+    SimEndpoint& capture = s->endpoints[2];
+    capture.flow = 1;
+    capture.ofDevice = 1;
+    capture.active = 1;
+    copyText(capture.id, kDefaultCaptureEndpoint);
+    copyText(capture.friendlyName, L"Line In (Quenvora-K9)");
+    copyText(capture.hostDevice, kDeviceHostText);
+
+    // Another device's mixer first, a mixer without a device path, then the device's.
+    s->mixerCount = 3;
+    copyText(s->mixers[0].interfacePath, kOtherMixerPath);
+    copyText(s->mixers[0].name, "USB Headset");
+    copyText(s->mixers[1].name, "Legacy Mixer");
+    copyText(s->mixers[2].interfacePath, kDefaultMixerPath);
+    copyText(s->mixers[2].name, "Quenvora-K9 Mixer");
+    s->mixers[2].ofDevice = 1;
 
     // Off; when a test switches it on without filling it in, the machine is a Windows 7 PC.
     s->version.platformId = VER_PLATFORM_WIN32_NT;
@@ -102,6 +144,11 @@ SimState* openState() {
 
 } // namespace
 
+SimChosenFormat readChosen(const SimChosenFormat& format) {
+    return SimChosenFormat{sharedRead(format.fixed), sharedRead(format.wireBits),
+                           sharedRead(format.rate)};
+}
+
 SimState* state() {
     static SimState* s = openState();
     return s;
@@ -110,7 +157,11 @@ SimState* state() {
 void resetToDefaults() {
     SimState* s = state();
     MachineLock lock(machineMapping().lock.get());
+    // Windows registered for device notices belong to running programs, not to the device.
+    SimNoticeWindow windows[kMaxNoticeWindows];
+    std::memcpy(windows, s->noticeWindows, sizeof(windows));
     writeDefaults(s);
+    std::memcpy(s->noticeWindows, windows, sizeof(windows));
 }
 
 void clearRecord() {

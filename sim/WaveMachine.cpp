@@ -3,6 +3,7 @@
 
 #include "SharedRead.h"
 #include "SimDeviceState.h"
+#include "StreamActivity.h"
 
 #include <algorithm>
 
@@ -119,6 +120,7 @@ MMRESULT WaveMachine::open(Direction dir, HANDLE* handle, UINT deviceId, const W
     }
     InterlockedIncrement(output ? &s->outOpenCount : &s->inOpenCount);
     (output ? s->lastOutFormat : s->lastInFormat) = record;
+    stream->plugGeneration = noteStreamOpened(dir, record);
     *handle = stream->handle();
     notify(*stream, output ? WOM_OPEN : WIM_OPEN, 0);
     return MMSYSERR_NOERROR;
@@ -270,6 +272,7 @@ MMRESULT WaveMachine::close(Direction dir, HANDLE handle) {
             if (streams_.empty())
                 ending = std::move(clock_);
         }
+        noteStreamClosed(dir, stream->plugGeneration);
         deliver(*stream, done);
         notify(*stream, dir == Direction::Output ? WOM_CLOSE : WIM_CLOSE, 0);
     }

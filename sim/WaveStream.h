@@ -44,6 +44,7 @@ struct WaveStream {
     bool running = false;
     bool lost = false; // the device was unplugged while this handle was open
     bool closed = false;
+    LONG plugGeneration = 0; // when the device's stream status counted this stream
     // Output: the frames of the last seconds as they went out, for the loopback to the input.
     std::vector<uint8_t> history;
 

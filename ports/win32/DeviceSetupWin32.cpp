@@ -18,6 +18,19 @@ public:
                                                  required);
     }
     BOOL destroyDeviceInfoList(HDEVINFO set) override { return SetupDiDestroyDeviceInfoList(set); }
+    BOOL getDeviceInstanceId(HDEVINFO set, SP_DEVINFO_DATA* data, char* id, DWORD size,
+                             DWORD* required) override {
+        return SetupDiGetDeviceInstanceIdA(set, data, id, size, required);
+    }
+    BOOL enumDeviceInterfaces(HDEVINFO set, SP_DEVINFO_DATA* data, const GUID* guid, DWORD index,
+                              SP_DEVICE_INTERFACE_DATA* interfaceData) override {
+        return SetupDiEnumDeviceInterfaces(set, data, guid, index, interfaceData);
+    }
+    BOOL getDeviceInterfaceDetail(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData,
+                                  SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail, DWORD size,
+                                  DWORD* required, SP_DEVINFO_DATA* data) override {
+        return SetupDiGetDeviceInterfaceDetailA(set, interfaceData, detail, size, required, data);
+    }
 };
 
 } // namespace
