@@ -140,10 +140,27 @@ struct ExpectedItem {
     DWORD forbidden; // style bits that must be clear
 };
 
-constexpr const char* kButton = "#128";
-constexpr const char* kEdit = "#129";
-constexpr const char* kStatic = "#130";
-constexpr const char* kCombo = "#133";
+constexpr const char* kButton = "BUTTON";
+constexpr const char* kEdit = "EDIT";
+constexpr const char* kStatic = "STATIC";
+constexpr const char* kCombo = "COMBOBOX";
+
+// Window classes compare without regard to case, and the predefined ones may be written as
+// ordinals: both forms are brought to the upper-case name.
+std::string ClassName(const std::string& written) {
+    const struct {
+        const char* ordinal;
+        const char* name;
+    } predefined[] = {{"#128", kButton}, {"#129", kEdit}, {"#130", kStatic}, {"#133", kCombo}};
+    for (const auto& p : predefined)
+        if (written == p.ordinal)
+            return p.name;
+    std::string upper = written;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
 
 class PanelResources : public ::testing::Test {
 protected:
@@ -185,7 +202,7 @@ protected:
         for (const ExpectedItem& e : expected) {
             const TemplateItem* item = t.item(e.id);
             ASSERT_NE(item, nullptr) << "item " << e.id;
-            EXPECT_EQ(item->windowClass, e.windowClass) << "item " << e.id;
+            EXPECT_EQ(ClassName(item->windowClass), ClassName(e.windowClass)) << "item " << e.id;
             EXPECT_EQ(item->x, e.x) << "item " << e.id;
             EXPECT_EQ(item->y, e.y) << "item " << e.id;
             EXPECT_EQ(item->cx, e.cx) << "item " << e.id;

@@ -171,14 +171,20 @@ TEST_F(PanelScenario, TrayMenuOffersShowWhileHiddenAndHideWhileShown) {
                 return menuWindow != nullptr && IsWindowVisible(menuWindow);
             },
             5000));
+        // Windows shares menus between processes and the item can be read; Wine keeps them
+        // per process, so there only the item's effect below tells which it was.
         HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
-        ASSERT_NE(menu, nullptr);
-        EXPECT_EQ(GetMenuItemCount(menu), 1);
-        char text[32] = {};
-        GetMenuStringA(menu, 0, text, sizeof(text), MF_BYPOSITION);
-        EXPECT_STREQ(text, c.item);
-        EXPECT_EQ(GetMenuItemID(menu, 0), c.command);
-        PostMessageA(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+        if (menu != nullptr && GetMenuItemCount(menu) >= 0) {
+            EXPECT_EQ(GetMenuItemCount(menu), 1);
+            char text[32] = {};
+            GetMenuStringA(menu, 0, text, sizeof(text), MF_BYPOSITION);
+            EXPECT_STREQ(text, c.item);
+            EXPECT_EQ(GetMenuItemID(menu, 0), c.command);
+        }
+        // The one item, chosen with the keyboard.
+        PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageA(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
+        EXPECT_TRUE(waitVisible(window, c.hidden, 3000)) << c.item;
         EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(menuWindow); }, 5000));
     }
 }
