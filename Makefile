@@ -1,5 +1,9 @@
 # Thin wrapper over CMake; every target installs what is missing first.
+# Two build trees: $(BUILD) holds the 32-bit programs that ship (and their simulated builds);
+# $(BUILD)/x64 holds 64-bit builds of the same sources, with the tests, for 64-bit Wine, which
+# runs on every machine (some machines cannot execute 32-bit code at all).
 BUILD ?= build
+X64 := $(BUILD)/x64
 CMAKE_FLAGS ?=
 
 .PHONY: all deps configure build test demo format clean
@@ -11,16 +15,22 @@ deps:
 
 configure: deps
 	@test -f $(BUILD)/CMakeCache.txt || \
-		cmake -S . -B $(BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(CMAKE_FLAGS) >/dev/null
+		cmake -S . -B $(BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+			-DBUILD_TESTING=OFF $(CMAKE_FLAGS) >/dev/null
+	@test -f $(X64)/CMakeCache.txt || \
+		cmake -S . -B $(X64) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+			$(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD)
+	@cmake --build $(X64)
 
 test: build
-	@cd $(BUILD) && ctest --output-on-failure
+	@bash scripts/check-imports.sh $(BUILD)/bin
+	@cd $(X64) && ctest --output-on-failure
 
 demo: build
-	@bash scripts/demo.sh $(BUILD)
+	@QVK9_WINEARCH=win64 bash scripts/demo.sh $(X64)
 
 format:
 	@clang-format -i $$(git ls-files "*.cpp" "*.h" "*.c")

@@ -156,7 +156,13 @@ struct ASIOCallbacks {
 
 // Hosts read these sizes and offsets; they must not move.
 static_assert(sizeof(long) == 4);
+#if defined(__i386__)
 static_assert(sizeof(ASIOBufferInfo) == 16);
+static_assert(offsetof(ASIOCallbacks, bufferSwitchTimeInfo) == 12);
+#else // 64-bit hosts: the pointers widen, the 4-byte packing stays
+static_assert(sizeof(ASIOBufferInfo) == 24);
+static_assert(offsetof(ASIOCallbacks, bufferSwitchTimeInfo) == 24);
+#endif
 static_assert(sizeof(ASIOChannelInfo) == 52);
 static_assert(sizeof(ASIOClockSource) == 48);
 static_assert(sizeof(AsioTimeInfo) == 48);
@@ -167,7 +173,6 @@ static_assert(offsetof(ASIOBufferInfo, buffers) == 8);
 static_assert(offsetof(ASIOTime, timeInfo) == 16 && offsetof(ASIOTime, timeCode) == 64);
 static_assert(offsetof(AsioTimeInfo, samplePosition) == 16 && offsetof(AsioTimeInfo, flags) == 32);
 static_assert(offsetof(ASIOTimeCode, timeCodeSamples) == 8 && offsetof(ASIOTimeCode, flags) == 16);
-static_assert(offsetof(ASIOCallbacks, bufferSwitchTimeInfo) == 12);
 
 // The driver interface. The IUnknown slots keep their stdcall convention; the operations after
 // them are plain member functions, which i686 g++ calls as thiscall, as MSVC-built hosts do.

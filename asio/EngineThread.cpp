@@ -18,6 +18,22 @@ EngineThread::~EngineThread() {
     }
 }
 
+// The linker's symbol for the start of this module's image: its module handle.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace {
+
+HMODULE referenceOwnModule() {
+    char path[MAX_PATH] = {};
+    const DWORD length =
+        GetModuleFileNameA(reinterpret_cast<HMODULE>(&__ImageBase), path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    return LoadLibraryA(path);
+}
+
+} // namespace
+
 bool EngineThread::start(AsioSample& driver, Body body, void (*configure)(HANDLE thread)) {
     if (control_ != nullptr)
         return true;
@@ -31,10 +47,9 @@ bool EngineThread::start(AsioSample& driver, Body body, void (*configure)(HANDLE
         delete control;
         return false;
     }
-    // The thread's own reference to the module, dropped as it exits.
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCSTR>(&Control::main), &control->module_))
-        control->module_ = nullptr;
+    // The thread's own reference to the module, dropped as it exits. Loading the module by its
+    // own path takes that reference on every Windows from 2000 on.
+    control->module_ = referenceOwnModule();
     DWORD id = 0;
     HANDLE thread = CreateThread(nullptr, 0, &Control::main, control, CREATE_SUSPENDED, &id);
     if (thread == nullptr) {

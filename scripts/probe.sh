@@ -8,7 +8,7 @@
 #                only where RLIMIT_NICE allows it
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build="$here/../build"
+build="$here/../build/x64"
 load=0
 realtime=0
 args=()
@@ -23,6 +23,7 @@ done
 build=$(realpath -m "$build")
 prefix="$build/wine-probe"
 export QVK9_WINEPREFIX="$prefix"
+export QVK9_WINEARCH=${QVK9_WINEARCH:-win64}
 
 loaders=()
 cleanup() {

@@ -3,4 +3,4 @@
 here=$(cd "$(dirname "$0")" && pwd)
 export WINEPREFIX=${QVK9_WINEPREFIX:-$(realpath -m "$here/../build/wine-test")}
 . "$here/wine-env.sh"
-exec wine "$@"
+exec "$WINE" "$@"

@@ -114,7 +114,13 @@ int main(void) {
     Callbacks callbacks = {onSwitch, NULL, onMessage, NULL};
     int i;
 
-    if (sizeof(BufferInfo) != 16 || sizeof(ChannelInfo) != 52 || sizeof(ClockSource) != 48) {
+#ifdef _WIN64
+    const size_t bufferInfoSize = 24; /* the two buffer pointers widen */
+#else
+    const size_t bufferInfoSize = 16;
+#endif
+    if (sizeof(BufferInfo) != bufferInfoSize || sizeof(ChannelInfo) != 52 ||
+        sizeof(ClockSource) != 48) {
         printf("FAILED: host structure sizes\n");
         return 2;
     }

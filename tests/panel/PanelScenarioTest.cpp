@@ -8,6 +8,7 @@
 #include "sim/SimDeviceState.h"
 #include "support/MessageBoxWatcher.h"
 #include "support/PanelProcess.h"
+#include "support/SimSystem.h"
 #include "support/TestProcess.h"
 
 #include <commctrl.h>
@@ -43,17 +44,9 @@ protected:
     }
 
     // Windows 10: the device's topology filter carries formats and stream status.
-    static void useTopologyPath() {
-        sim::SimVersion& v = sim::state()->version;
-        v.active = 1;
-        v.platformId = VER_PLATFORM_WIN32_NT;
-        v.major = 10;
-        v.minor = 0;
-        v.build = 19045;
-        v.productType = VER_NT_WORKSTATION;
-        v.hasNativeSystemInfo = 1;
-        v.nativeArchitecture = PROCESSOR_ARCHITECTURE_AMD64;
-    }
+    static void useTopologyPath() { useVersion(VER_PLATFORM_WIN32_NT, 10, 0); }
+    // Windows 7: formats live in the endpoints' registry properties.
+    static void useEndpointPath() { useWindows7(); }
 
     AsioSharedBlock* openBlock() {
         if (block.raw() == nullptr)
@@ -382,7 +375,7 @@ TEST_F(PanelScenario, DriverStatusFollowsTheBlockOnEachNoticeAndTwiceASecond) {
 }
 
 TEST_F(PanelScenario, EndpointPathOffersNoAutoEntry) {
-    // The prefix reports Windows 7: formats live in the endpoints' registry properties.
+    useEndpointPath();
     ASSERT_TRUE(panel.start());
     ASSERT_EQ(panel.comboCount(IDC_PLAY_FORMAT), 8);
     EXPECT_EQ(panel.comboText(IDC_PLAY_FORMAT, 0), "16 bit, 32000 Hz");

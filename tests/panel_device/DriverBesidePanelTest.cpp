@@ -5,7 +5,6 @@
 #include "common/UniqueResource.h"
 #include "cpl/device/UsbAudioDevice.h"
 #include "support/DriverProfile.h"
-#include "support/RegisteredDriver.h"
 #include "support/TestProcess.h"
 
 #include <gtest/gtest.h>
@@ -123,22 +122,16 @@ TEST_F(DriverBesidePanel, PanelFirstCreatesTheBlockAndALaterDriverStartsAt44100)
     EXPECT_TRUE(device.OpenAsioShared()) << "a second open is a no-op";
     block->requestedBits = 24;
 
-    ComApartment com;
-    RegisteredDriver driver;
-    ASSERT_EQ(driver.create(), S_OK);
-    double rate = 0;
-    ASSERT_EQ(driver->getSampleRate(&rate), ASE_OK);
-    EXPECT_EQ(rate, 44100.0) << "the block's start rate, not the profile's";
-
+    // A driver constructed in another process opens the panel's block.
+    HostProcess host;
+    ASSERT_TRUE(host.start("info --null-window"));
+    ASSERT_TRUE(host.waitForEnd(20000));
     AsioStateRecord state = {};
     ASSERT_TRUE(device.ReadAsioState(&state));
-    EXPECT_TRUE(state.driverLoaded);
-    EXPECT_FALSE(state.streamRunning);
-    EXPECT_EQ(state.sampleRate, 44100u);
+    EXPECT_FALSE(state.driverLoaded) << "the host has ended";
+    EXPECT_EQ(state.sampleRate, 44100u) << "the block's start rate, not the profile's 96000";
     EXPECT_EQ(state.sampleBits, 24u) << "the width the panel chose";
-    driver.release();
-    ASSERT_TRUE(device.ReadAsioState(&state));
-    EXPECT_FALSE(state.driverLoaded);
+    EXPECT_EQ(block->startRate, 0) << "the panel's block was not created anew";
 }
 
 TEST_F(DriverBesidePanel, DriverFirstThePanelReadsItsStateAcrossProcesses) {

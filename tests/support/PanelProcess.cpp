@@ -34,6 +34,11 @@ std::string simPanelPath() {
     return testProgramFolder() + "..\\bin\\sim\\QvK9CPL.exe";
 }
 std::string shippedPanelPath() {
+    // The 32-bit program that ships lies in the build tree above the 64-bit tests; a tree
+    // built on its own has its own.
+    const std::string shipped = testProgramFolder() + "..\\..\\bin\\QvK9CPL.exe";
+    if (GetFileAttributesA(shipped.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return shipped;
     return testProgramFolder() + "..\\bin\\QvK9CPL.exe";
 }
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-// The simulated-device build of the panel and the shipped one, beside the test programs.
+// The simulated-device build of the panel beside the test programs, and the shipped one.
 std::string simPanelPath();
 std::string shippedPanelPath();
 

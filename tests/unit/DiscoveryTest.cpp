@@ -4,6 +4,7 @@
 #include "asio/EndpointRing.h"
 #include "common/NamedMapping.h"
 #include "common/SharedBlockAccess.h"
+#include "support/SimSystem.h"
 
 #include <cstring>
 #include <cwchar>
@@ -18,19 +19,11 @@ void setDevice(sim::SimWaveDevice& d, const wchar_t* path, const char* product) 
     std::strncpy(d.productName, product, sizeof(d.productName) - 1);
 }
 
-void useVersion(DWORD platform, DWORD major, DWORD minor) {
-    sim::SimVersion& v = sim::state()->version;
-    v.active = 1;
-    v.platformId = platform;
-    v.major = major;
-    v.minor = minor;
-    v.productType = VER_NT_WORKSTATION;
-}
-
 class Discovery : public ::testing::Test {
 protected:
     void SetUp() override {
         sim::resetToDefaults();
+        useWindows7();
         clearDriverProfile();
     }
     void TearDown() override {
@@ -70,7 +63,7 @@ TEST_F(Discovery, CreatesARingPerEndpointAndPublishesFriendlyNames) {
     ASSERT_NE(block.valid(), nullptr);
     EXPECT_EQ(block.raw()->outEndpointCount, 1);
     EXPECT_EQ(block.raw()->inEndpointCount, 1);
-    // Wine reports an NT 6 system: names come from device setup.
+    // An NT 6 system: names come from device setup.
     EXPECT_STREQ(block.raw()->inEndpointNames[0], sim::kDefaultFriendlyName);
     EXPECT_STREQ(block.raw()->outEndpointNames[0], sim::kDefaultFriendlyName);
 

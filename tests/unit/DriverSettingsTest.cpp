@@ -1,6 +1,7 @@
 // Where a new driver object takes its rate, width and buffer size from: its profile section,
 // or a shared block the panel or another driver made before it.
 #include "InProcessDriver.h"
+#include "support/SimSystem.h"
 
 #include "common/SharedBlockAccess.h"
 
@@ -14,6 +15,7 @@ class DriverSettings : public ::testing::Test {
 protected:
     void SetUp() override {
         sim::resetToDefaults();
+        useWindows7();
         clearDriverProfile();
     }
     void TearDown() override {
@@ -82,7 +84,7 @@ TEST_F(DriverSettings, AnExistingBlockWinsOverTheProfile) {
     ASSERT_TRUE(driver.create());
     EXPECT_EQ(rate(), 44100.0) << "a panel-made block carries no start rate";
     EXPECT_EQ(driver.object().sampleWidth, 32);
-    // Wine is an NT 6 system: the rate divisor is 20.
+    // An NT 6 system: the rate divisor is 20.
     EXPECT_EQ(driver.object().prfBufSize, 44100 / 20);
     EXPECT_EQ(block.raw()->driverLoaded, 1);
 }
