@@ -3,7 +3,9 @@
 // is a 24-bit BMP of the screen area the window covers; scripts/panel-screenshots.sh turns them
 // into PNG files.
 //
-// QvK9PanelShots.exe OUTDIR
+// QvK9PanelShots.exe OUTDIR     pictures, with the report in OUTDIR\shots.txt
+// QvK9PanelShots.exe --texts    only what the pages show, on standard output; then the panel
+//                               is told to exit, as the installer does
 #include "common/PanelCommands.h"
 #include "common/UniqueResource.h"
 #include "cpl/ui/Resource.h"
@@ -109,7 +111,8 @@ HWND pageOf(HWND main, int id) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string out = argc > 1 ? std::string(argv[1]) + "\\" : std::string();
+    const bool textsOnly = argc > 1 && std::string(argv[1]) == "--texts";
+    const std::string out = argc > 1 && !textsOnly ? std::string(argv[1]) + "\\" : std::string();
     // Started on the virtual desktop, the tool has no console: what it reports goes to a file,
     // and "done" tells the script it has finished.
     if (!out.empty())
@@ -121,12 +124,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     settle();
-    SendMessageA(panel, WM_COMMAND, ASIOWM_SHOWCPL, 0); // on top, ASIO page
     HWND tabs = GetDlgItem(panel, IDC_PAGE_TABS);
-
-    SendMessageA(tabs, TCM_SETCURFOCUS, 0, 0);
-    settle();
-    saveWindow(panel, out + "main-format.bmp");
+    if (!textsOnly) {
+        SendMessageA(panel, WM_COMMAND, ASIOWM_SHOWCPL, 0); // restored and on top
+        SendMessageA(tabs, TCM_SETCURFOCUS, 0, 0);
+        settle();
+        saveWindow(panel, out + "main-format.bmp");
+    }
     HWND formatPage = pageOf(panel, IDC_PLAY_FORMAT);
     std::printf("format page:\n");
     printText(formatPage, IDC_PLAY_FORMAT, "playback format");
@@ -134,16 +138,21 @@ int main(int argc, char** argv) {
     printText(formatPage, IDC_REC_FORMAT, "record format");
     printText(formatPage, IDC_REC_STATUS, "record stream");
     printText(panel, IDC_MESSAGE_LINE, "message line");
-
-    SendMessageA(tabs, TCM_SETCURFOCUS, 1, 0);
-    settle();
-    saveWindow(panel, out + "main-asio.bmp");
+    if (!textsOnly) {
+        SendMessageA(tabs, TCM_SETCURFOCUS, 1, 0);
+        settle();
+        saveWindow(panel, out + "main-asio.bmp");
+    }
     HWND asioPage = pageOf(panel, IDC_ASIO_DRIVER_STATE);
     std::printf("ASIO page:\n");
     printText(asioPage, IDC_ASIO_DRIVER_STATE, "driver");
     printText(asioPage, IDC_ASIO_STREAM_STATE, "stream");
     printText(asioPage, IDC_ASIO_BUFFER_SIZE, "buffer size");
     printText(asioPage, IDC_ASIO_STATUS_LINE, "status line");
+    if (textsOnly) {
+        SendMessageA(panel, WM_COMMAND, ID_CPL_EXIT, 0);
+        return 0;
+    }
 
     PostMessageA(panel, WM_SYSCOMMAND, ID_SYS_ABOUT, 0);
     HWND about = nullptr;
