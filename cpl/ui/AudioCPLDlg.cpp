@@ -258,9 +258,11 @@ void CAudioCPLDlg::React(CommandReaction reaction) {
 }
 
 void CAudioCPLDlg::EndPanel() {
-    // An open about box would otherwise keep the program alive until someone closes it.
+    // An open about box or tray menu would otherwise keep the program alive until someone
+    // closes it.
     if (m_openAbout != nullptr)
         m_openAbout->EndDialog(IDCANCEL);
+    EndMenu();
     OnOK();
 }
 

@@ -93,6 +93,26 @@ TEST_F(PanelScenario, TheSecondExitCodeOkAndTheCloseBoxEndTheProgram) {
     expectExitsOn(WM_SYSCOMMAND, SC_CLOSE);
 }
 
+TEST_F(PanelScenario, TheInstallersExitEndsThePanelAlsoWhileTheAboutBoxIsOpen) {
+    ASSERT_TRUE(panel.start());
+    PostMessageA(panel.window(), WM_SYSCOMMAND, ID_SYS_ABOUT, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            about = FindWindowA("#32770", "About Calmora Quenvora-K9 USB Audio Control Panel");
+            return about != nullptr && IsWindowVisible(about);
+        },
+        5000));
+    // The box fits the picture: 414 x 104 pixels inside it.
+    RECT picture = {};
+    GetClientRect(GetDlgItem(about, IDC_ABOUT_PICTURE), &picture);
+    EXPECT_EQ(picture.right, 414);
+    EXPECT_EQ(picture.bottom, 104);
+
+    SendMessageA(panel.window(), WM_COMMAND, ID_CPL_EXIT, 0);
+    EXPECT_TRUE(panel.waitForExit(kExitMs));
+}
+
 TEST_F(PanelScenario, SecondStartShowsTheHiddenPanelAndEndsWithoutAWindow) {
     ASSERT_TRUE(panel.start());
     SendMessageA(panel.window(), WM_SYSCOMMAND, SC_MINIMIZE, 0);

@@ -193,7 +193,19 @@ int main(int argc, char** argv) {
         RECT area = tray != nullptr ? trayArea : menuArea;
         UnionRect(&area, &area, &menuArea);
         InflateRect(&area, 8, 8);
-        saveScreenArea(area, out + "tray-menu.bmp");
+        // The menu is a window of its own that a copy of the screen here does not show: the
+        // script takes this area from the X server's picture of the whole screen.
+        if (FILE* request = std::fopen((out + "menu-area.txt").c_str(), "w")) {
+            std::fprintf(request, "%ld %ld %ld %ld\n", area.left, area.top, area.right - area.left,
+                         area.bottom - area.top);
+            std::fclose(request);
+        }
+        const std::string taken = out + "menu-taken.txt";
+        if (waitFor([&] { return GetFileAttributesA(taken.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                    15000))
+            std::printf("saved tray-menu.png\n");
+        else
+            std::printf("the tray menu picture was not taken\n");
         PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     } else {
         std::printf("the tray menu did not open\n");
