@@ -8,7 +8,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 panel=$(realpath "$1")
 shots=$(realpath "$2")
 out=$(realpath -m "$3")
-command -v Xvfb >/dev/null || { echo "Xvfb is missing (apt-get install xvfb x11-apps)" >&2; exit 2; }
+command -v Xvfb >/dev/null || { echo "Xvfb is missing (apt-get install xvfb)" >&2; exit 2; }
 mkdir -p "$out"
 rm -f "$out"/*.bmp "$out"/*.png
 
@@ -44,28 +44,13 @@ winpanel=$("$wine64" winepath -w "$panel" 2>/dev/null | tr -d '\r')
 winshots=$("$wine64" winepath -w "$shots" 2>/dev/null | tr -d '\r')
 # The tool runs on the same desktop as the panel, or it cannot find its window.
 "$wine64" explorer /desktop=shell,1024x768 "$winshots" "$winout" </dev/null >/dev/null 2>&1 &
-menu_taken=0
 for _ in $(seq 1 240); do
     grep -qx done "$out/shots.txt" 2>/dev/null && break
-    # The tray menu is open: the picture of the whole screen, cut to the area the tool asks.
-    if [ "$menu_taken" -eq 0 ] && [ -s "$out/menu-area.txt" ]; then
-        read -r x y w h <"$out/menu-area.txt"
-        if command -v xwd >/dev/null; then
-            xwd -root -silent -display "$display" >"$out/screen.xwd" &&
-                python3 "$here/xwd-to-png.py" "$out/screen.xwd" "$out/tray-menu.png" \
-                    "$x" "$y" "$w" "$h" >/dev/null
-            rm -f "$out/screen.xwd"
-        fi
-        touch "$out/menu-taken.txt"
-        menu_taken=1
-    fi
     sleep 0.5
 done
 tr -d '\r' <"$out/shots.txt" 2>/dev/null | grep -vx done || echo "no report from the pictures tool"
-rm -f "$out/shots.txt" "$out/menu-area.txt" "$out/menu-taken.txt"
-# The panel ends on the installer's command, which the pictures tool does not send.
-"$wine64" cmd /c exit </dev/null >/dev/null 2>&1 || true
+rm -f "$out/shots.txt"
+# The panel and the desktop end with the prefix's wineserver (cleanup).
 python3 "$here/bmp-to-png.py" "$out"/*.bmp
 rm -f "$out"/*.bmp
-[ -f "$out/tray-menu.png" ] && echo "$out/tray-menu.png"
 true
