@@ -1,5 +1,7 @@
 #include "Application.h"
 
+#include "Window.h"
+
 namespace {
 
 CApplication* g_current = nullptr;
@@ -49,7 +51,8 @@ int CApplication::Run() {
 }
 
 int CApplication::ShowMessage(const char* text, UINT type, const char* caption) const {
-    return ::MessageBoxA(m_hMainWnd, text, caption != nullptr ? caption : m_pszAppName, type);
+    HWND owner = m_pMainWnd != nullptr ? m_pMainWnd->m_hWnd : m_hMainWnd;
+    return ::MessageBoxA(owner, text, caption != nullptr ? caption : m_pszAppName, type);
 }
 
 const wchar_t* SkipProgramName(const wchar_t* commandLine) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+class CWnd;
+
 class CApplication {
 public:
     CApplication();
@@ -34,6 +36,8 @@ public:
     const wchar_t* m_lpCmdLine = L"";
     const char* m_pszRegistryKey = nullptr;
     HWND m_hMainWnd = nullptr;
+    // The program's main window object while it runs; it owns the message boxes.
+    CWnd* m_pMainWnd = nullptr;
 };
 
 // Called by the program's entry point: fills the object's module facts and runs it.

@@ -10,6 +10,8 @@ build=$(realpath -m "${1:-build}")
 prefix="$build/wine-demo"
 driver="$build/bin/sim/QvK9ASIO.dll"
 host="$build/bin/QvK9AsioHost.exe"
+panel="$build/bin/sim/QvK9CPL.exe"
+shots="$build/bin/sim/QvK9PanelShots.exe"
 seconds=10
 frames=256
 rate=48000
@@ -51,9 +53,35 @@ step 3/4 "Loading the driver the way an ASIO host does, and asking what it offer
 
 step 4/4 "Streaming for $seconds s: $frames-frame buffers at $rate Hz. The host writes a numbered"
 say "    test signal to the outputs; the simulated device plays it and records it back."
-"$here/wine-run.sh" "$host" probe --seconds "$seconds" --frames "$frames" --rate "$rate" 2>&1 |
-    tr -d '\r' | indent
-probe=${PIPESTATUS[0]}
+with_panel=0
+if [ -f "$panel" ] && [ -f "$shots" ]; then
+    say "    The control panel runs beside it; halfway through, what it shows is read from its"
+    say "    controls."
+    "$here/wine-run.sh" "$panel" </dev/null >/dev/null 2>&1 &
+    with_panel=1
+fi
+probe_log=$(mktemp)
+"$here/wine-run.sh" "$host" probe --seconds "$seconds" --frames "$frames" --rate "$rate" \
+    </dev/null >"$probe_log" 2>&1 &
+host_pid=$!
+if [ "$with_panel" -eq 1 ]; then
+    sleep $((seconds / 2))
+    say ""
+    say "    The control panel while the host streams:"
+    "$here/wine-run.sh" "$shots" --texts 2>/dev/null | tr -d '\r' | indent | indent
+    say ""
+fi
+wait "$host_pid"
+probe=$?
+tr -d '\r' <"$probe_log" | indent
+rm -f "$probe_log"
+
+if [ "$with_panel" -eq 1 ] && command -v Xvfb >/dev/null; then
+    say ""
+    say "    Pictures of the control panel on a virtual desktop (Xvfb):"
+    bash "$here/panel-screenshots.sh" "$panel" "$shots" "$build/panel-pictures" 2>/dev/null |
+        grep -E '\.png$' | indent | indent
+fi
 
 say ""
 case "$probe" in

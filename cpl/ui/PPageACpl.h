@@ -1,0 +1,67 @@
+// The "Audio CPL" page: the device's audio format per direction, chosen from a fixed list, the
+// format each stream runs with, and the warning while a new choice waits for a stream to stop.
+#pragma once
+
+#include "ColorStatic.h"
+#include "FormatText.h"
+#include "framework/Dialog.h"
+
+class CAudioCPLDlg;
+class CUsbAudioDevice;
+
+class CPPageACpl : public CDialog {
+public:
+    CPPageACpl(CAudioCPLDlg* mainDialog, CUsbAudioDevice* device);
+
+    void ApplyConnectionState(bool connected, bool checkStreams);
+    bool RefreshFromDevice();
+    void EnableControls(bool enable);
+    // The once-a-second refresh the main dialog's timer drives.
+    void PollDevice();
+    // Both status fields read "Inactive ---" (the device is away).
+    void ShowStreamsInactive();
+
+protected:
+    void DoDataExchange(CDataExchange* exchange) override;
+    BOOL OnInitDialog() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    // One direction of the page: its list, status field and indices.
+    struct Direction {
+        int formatList;
+        int fixedBox;
+        CColorStatic* status;
+        bool active = false;
+        int deviceIndex = 0;
+        int selectedIndex = 0;
+    };
+
+    bool OnPlaybackSelection(WPARAM, LPARAM, LRESULT&);
+    bool OnRecordSelection(WPARAM, LPARAM, LRESULT&);
+    bool OnFixedClicked(WPARAM, LPARAM, LRESULT&);
+    void SelectionChanged(Direction& direction);
+
+    void FillList(Direction& direction);
+    bool SelectFormat(int listId, int bits, unsigned rate, int currentIndex);
+    int FindFormat(int listId, int bits, unsigned rate) const;
+    int CurrentSelection(int listId) const;
+    // The list's current entry as (bits, rate); false when it does not parse.
+    bool ChosenFormat(int listId, int& bits, unsigned& rate) const;
+    bool ReadChosenFormats(DeviceFormatRecord& record);
+    void ApplySelection();
+    void ShowStatus(Direction& direction, bool active, int bits, unsigned rate);
+    void UpdateDeviceIndex(Direction& direction, bool fixed, int bits, unsigned rate);
+    void ShowStatusRows(bool show);
+
+    CAudioCPLDlg* m_mainDialog;
+    CUsbAudioDevice* m_device;
+    bool m_choicePending = false;
+    bool m_statusShown = false;
+    CColorStatic m_playStatus;
+    CColorStatic m_recStatus;
+    Direction m_playback;
+    Direction m_record;
+
+    static const MessageEntry<CPPageACpl> kMessageMap[];
+};

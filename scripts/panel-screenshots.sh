@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# panel-screenshots.sh PANEL_EXE SHOTS_EXE OUTDIR
+# Runs the simulated-device panel on a Wine virtual desktop under Xvfb (so that the notification
+# area exists) in a prefix of its own, takes the pictures with QvK9PanelShots.exe and saves them
+# as PNG files in OUTDIR. The programs are 64-bit builds: this machine runs 64-bit Wine only.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+panel=$(realpath "$1")
+shots=$(realpath "$2")
+out=$(realpath -m "$3")
+command -v Xvfb >/dev/null || { echo "Xvfb is missing (apt-get install xvfb)" >&2; exit 2; }
+mkdir -p "$out"
+rm -f "$out"/*.bmp "$out"/*.png
+
+export WINEPREFIX="$out/prefix"
+export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine64=/usr/lib/wine/wine64
+[ -x "$wine64" ] || wine64=wine
+
+display=:$((90 + RANDOM % 9))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=$display
+sleep 1
+
+if [ ! -d "$WINEPREFIX" ]; then
+    "$wine64" wineboot -i </dev/null >/dev/null 2>&1 || true
+    wineserver -w
+fi
+"$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+"$wine64" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "" /f </dev/null >/dev/null 2>&1
+"$wine64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+    </dev/null >/dev/null 2>&1
+wineserver -w
+
+winout=$("$wine64" winepath -w "$out" 2>/dev/null | tr -d '\r')
+winpanel=$("$wine64" winepath -w "$panel" 2>/dev/null | tr -d '\r')
+"$wine64" explorer /desktop=shell,1024x768 "$winpanel" </dev/null >/dev/null 2>&1 &
+winshots=$("$wine64" winepath -w "$shots" 2>/dev/null | tr -d '\r')
+# The tool runs on the same desktop as the panel, or it cannot find its window.
+"$wine64" explorer /desktop=shell,1024x768 "$winshots" "$winout" </dev/null >/dev/null 2>&1 &
+for _ in $(seq 1 240); do
+    grep -qx done "$out/shots.txt" 2>/dev/null && break
+    sleep 0.5
+done
+tr -d '\r' <"$out/shots.txt" 2>/dev/null | grep -vx done || echo "no report from the pictures tool"
+rm -f "$out/shots.txt"
+# The panel and the desktop end with the prefix's wineserver (cleanup).
+python3 "$here/bmp-to-png.py" "$out"/*.bmp
+rm -f "$out"/*.bmp
+true
