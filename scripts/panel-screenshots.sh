@@ -45,7 +45,7 @@ winshots=$("$wine64" winepath -w "$shots" 2>/dev/null | tr -d '\r')
 # The tool runs on the same desktop as the panel, or it cannot find its window.
 "$wine64" explorer /desktop=shell,1024x768 "$winshots" "$winout" </dev/null >/dev/null 2>&1 &
 for _ in $(seq 1 240); do
-    grep -qx done "$out/shots.txt" 2>/dev/null && break
+    tr -d '\r' <"$out/shots.txt" 2>/dev/null | grep -qx done && break
     sleep 0.5
 done
 tr -d '\r' <"$out/shots.txt" 2>/dev/null | grep -vx done || echo "no report from the pictures tool"
