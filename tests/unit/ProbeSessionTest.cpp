@@ -227,8 +227,10 @@ TEST(ProbeSession, ReportsADroppedAndARepeatedBlockAsDropouts) {
 }
 
 TEST(ProbeSession, ReportsBrokenCallbackRules) {
+    // The stand-in's loop may be mid-switch when stop comes, so more than its one deliberate
+    // late switch can land after stop on a busy machine; what counts is that any is seen.
     Outcome o = probe(SampleLayout::Int16, 0, {.switchAfterStop = true});
-    EXPECT_EQ(o.run.callbacksAfterStop, 1);
+    EXPECT_GE(o.run.callbacksAfterStop, 1);
     EXPECT_FALSE(o.run.signal.faultSeen());
     EXPECT_EQ(o.verdict, kExitRuleBroken);
 
