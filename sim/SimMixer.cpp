@@ -16,31 +16,31 @@
 
 namespace {
 
-struct ControlSpec {
+struct ControlShape {
     DWORD type;
     DWORD items; // list controls
     bool uniform;
     const char* name;
 };
 
-struct LineSpec {
+struct LineShape {
     DWORD component;
     DWORD channels;
     const char* name;
-    std::vector<ControlSpec> controls;
+    std::vector<ControlShape> controls;
 };
 
-struct DestinationSpec {
-    LineSpec line;
-    std::vector<LineSpec> sources;
+struct DestinationShape {
+    LineShape line;
+    std::vector<LineShape> sources;
 };
 
-const ControlSpec kVolume{MIXERCONTROL_CONTROLTYPE_VOLUME, 0, true, "Volume"};
-const ControlSpec kMute{MIXERCONTROL_CONTROLTYPE_MUTE, 0, true, "Mute"};
-const ControlSpec kSelector{MIXERCONTROL_CONTROLTYPE_MUX, 3, false, "Recording Source"};
+const ControlShape kVolume{MIXERCONTROL_CONTROLTYPE_VOLUME, 0, true, "Volume"};
+const ControlShape kMute{MIXERCONTROL_CONTROLTYPE_MUTE, 0, true, "Mute"};
+const ControlShape kSelector{MIXERCONTROL_CONTROLTYPE_MUX, 3, false, "Recording Source"};
 
-const std::vector<DestinationSpec>& deviceTable() {
-    static const std::vector<DestinationSpec> table = {
+const std::vector<DestinationShape>& deviceTable() {
+    static const std::vector<DestinationShape> table = {
         {{MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, 2, "Speakers", {kVolume, kMute}},
          {{MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, 2, "Wave", {kVolume}}}},
         {{MIXERLINE_COMPONENTTYPE_DST_WAVEIN, 4, "Recording", {kSelector}},
@@ -51,8 +51,8 @@ const std::vector<DestinationSpec>& deviceTable() {
     return table;
 }
 
-const std::vector<DestinationSpec>& otherTable() {
-    static const std::vector<DestinationSpec> table = {
+const std::vector<DestinationShape>& otherTable() {
+    static const std::vector<DestinationShape> table = {
         {{MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, 2, "Speakers", {kVolume}}, {}},
     };
     return table;
@@ -121,7 +121,7 @@ const sim::SimMixerDevice* device(UINT id) {
     return id < mixerCount() ? &sim::state()->mixers[id] : nullptr;
 }
 
-const std::vector<DestinationSpec>& tableOf(UINT id) {
+const std::vector<DestinationShape>& tableOf(UINT id) {
     return device(id)->ofDevice != 0 ? deviceTable() : otherTable();
 }
 
@@ -135,7 +135,7 @@ bool resolve(HMIXEROBJ object, DWORD flags, UINT* id) {
     return device(*id) != nullptr;
 }
 
-void fillLine(MIXERLINEA* out, const LineSpec& spec, DWORD d, DWORD s, bool source,
+void fillLine(MIXERLINEA* out, const LineShape& shape, DWORD d, DWORD s, bool source,
               DWORD connections) {
     const DWORD cb = out->cbStruct;
     std::memset(out, 0, sizeof(MIXERLINEA));
@@ -144,16 +144,16 @@ void fillLine(MIXERLINEA* out, const LineSpec& spec, DWORD d, DWORD s, bool sour
     out->dwSource = source ? s : 0;
     out->dwLineID = source ? sourceId(d, s) : destinationId(d);
     out->fdwLine = MIXERLINE_LINEF_ACTIVE | (source ? MIXERLINE_LINEF_SOURCE : 0);
-    out->dwComponentType = spec.component;
-    out->cChannels = spec.channels;
+    out->dwComponentType = shape.component;
+    out->cChannels = shape.channels;
     out->cConnections = connections;
-    out->cControls = static_cast<DWORD>(spec.controls.size());
-    std::snprintf(out->szShortName, sizeof(out->szShortName), "%s", spec.name);
-    std::snprintf(out->szName, sizeof(out->szName), "%s", spec.name);
+    out->cControls = static_cast<DWORD>(shape.controls.size());
+    std::snprintf(out->szShortName, sizeof(out->szShortName), "%s", shape.name);
+    std::snprintf(out->szName, sizeof(out->szName), "%s", shape.name);
 }
 
 // The line with this ID in a mixer's table; null when there is none.
-const LineSpec* lineById(UINT id, DWORD lineId, const DestinationSpec** owner) {
+const LineShape* lineById(UINT id, DWORD lineId, const DestinationShape** owner) {
     const auto& table = tableOf(id);
     for (DWORD d = 0; d < table.size(); ++d) {
         *owner = &table[d];
@@ -265,25 +265,25 @@ public:
             query->cbmxctrl != sizeof(MIXERCONTROLA) ||
             (flags & MIXER_GETLINECONTROLSF_QUERYMASK) != MIXER_GETLINECONTROLSF_ALL)
             return MMSYSERR_INVALPARAM;
-        const DestinationSpec* owner = nullptr;
-        const LineSpec* line = lineById(id, query->dwLineID, &owner);
+        const DestinationShape* owner = nullptr;
+        const LineShape* line = lineById(id, query->dwLineID, &owner);
         if (line == nullptr)
             return MIXERR_INVALLINE;
         if (query->cControls != line->controls.size())
             return MMSYSERR_INVALPARAM;
         for (DWORD i = 0; i < line->controls.size(); ++i) {
-            const ControlSpec& spec = line->controls[i];
+            const ControlShape& shape = line->controls[i];
             MIXERCONTROLA& c = query->pamxctrl[i];
             std::memset(&c, 0, sizeof(c));
             c.cbStruct = sizeof(c);
             c.dwControlID = controlId(query->dwLineID, i);
-            c.dwControlType = spec.type;
-            c.fdwControl = (spec.uniform ? MIXERCONTROL_CONTROLF_UNIFORM : 0) |
-                           (spec.items != 0 ? MIXERCONTROL_CONTROLF_MULTIPLE : 0);
-            c.cMultipleItems = spec.items;
-            std::snprintf(c.szShortName, sizeof(c.szShortName), "%.15s", spec.name);
-            std::snprintf(c.szName, sizeof(c.szName), "%s", spec.name);
-            c.Bounds.dwMaximum = spec.items != 0 ? spec.items - 1 : 0xFFFF;
+            c.dwControlType = shape.type;
+            c.fdwControl = (shape.uniform ? MIXERCONTROL_CONTROLF_UNIFORM : 0) |
+                           (shape.items != 0 ? MIXERCONTROL_CONTROLF_MULTIPLE : 0);
+            c.cMultipleItems = shape.items;
+            std::snprintf(c.szShortName, sizeof(c.szShortName), "%.15s", shape.name);
+            std::snprintf(c.szName, sizeof(c.szName), "%s", shape.name);
+            c.Bounds.dwMaximum = shape.items != 0 ? shape.items - 1 : 0xFFFF;
         }
         return MMSYSERR_NOERROR;
     }
@@ -300,22 +300,22 @@ public:
         // Find the control: its line is in the ID's upper bits.
         const auto& table = tableOf(id);
         for (DWORD d = 0; d < table.size(); ++d) {
-            const ControlSpec* spec = nullptr;
+            const ControlShape* shape = nullptr;
             DWORD lineId = destinationId(d);
             for (DWORD i = 0; i < table[d].line.controls.size(); ++i) {
                 if (controlId(lineId, i) == details->dwControlID)
-                    spec = &table[d].line.controls[i];
+                    shape = &table[d].line.controls[i];
             }
-            if (spec == nullptr || spec->items == 0)
+            if (shape == nullptr || shape->items == 0)
                 continue;
-            if (details->cMultipleItems != spec->items || details->cChannels == 0)
+            if (details->cMultipleItems != shape->items || details->cChannels == 0)
                 return MMSYSERR_INVALPARAM;
             // A non-uniform list has one text per item and channel.
-            const DWORD channels = spec->uniform ? 1 : details->cChannels;
+            const DWORD channels = shape->uniform ? 1 : details->cChannels;
             auto* texts = static_cast<MIXERCONTROLDETAILS_LISTTEXTA*>(details->paDetails);
             for (DWORD c = 0; c < channels; ++c) {
-                for (DWORD k = 0; k < spec->items; ++k) {
-                    MIXERCONTROLDETAILS_LISTTEXTA& t = texts[c * spec->items + k];
+                for (DWORD k = 0; k < shape->items; ++k) {
+                    MIXERCONTROLDETAILS_LISTTEXTA& t = texts[c * shape->items + k];
                     std::memset(&t, 0, sizeof(t));
                     const bool named = k < table[d].sources.size();
                     t.dwParam1 = named ? sourceId(d, k) : 0;

@@ -5,6 +5,7 @@
 #include "asio/PositionRecord.h"
 #include "common/UniqueResource.h"
 #include "ports/WaveEndpoints.h"
+#include "support/DeviceIsFree.h"
 
 #include <atomic>
 #include <functional>
@@ -40,20 +41,6 @@ bool returnsWithin(std::function<void()> call, DWORD ms) {
     else
         sim::state()->faults.callsHang = 0; // let it come back so the run can end
     return returned;
-}
-
-bool deviceIsFree() {
-    WAVEFORMATEX format = {WAVE_FORMAT_PCM, 2, 44100, 44100 * 4, 4, 16, 0};
-    WaveEndpoints& wave = waveEndpoints();
-    HWAVEOUT out = nullptr;
-    HWAVEIN in = nullptr;
-    const bool outFree = wave.outOpen(&out, 0, &format, 0, 0, CALLBACK_NULL) == MMSYSERR_NOERROR;
-    const bool inFree = wave.inOpen(&in, 0, &format, 0, 0, CALLBACK_NULL) == MMSYSERR_NOERROR;
-    if (outFree)
-        wave.outClose(out);
-    if (inFree)
-        wave.inClose(in);
-    return outFree && inFree;
 }
 
 std::atomic<long> switches{0};

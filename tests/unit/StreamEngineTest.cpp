@@ -5,6 +5,7 @@
 
 #include "asio/StreamEngine.h"
 #include "ports/WaveEndpoints.h"
+#include "support/DeviceIsFree.h"
 
 #include <algorithm>
 #include <atomic>
@@ -75,21 +76,6 @@ bool ringIsZero(const EndpointRing* ring) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(ring);
     return ring != nullptr &&
            std::all_of(bytes, bytes + kRingBytes, [](uint8_t b) { return b == 0; });
-}
-
-// Opening the device's endpoints ourselves only works when the driver holds neither.
-bool deviceIsFree() {
-    WAVEFORMATEX format = {WAVE_FORMAT_PCM, 2, 44100, 44100 * 4, 4, 16, 0};
-    WaveEndpoints& wave = waveEndpoints();
-    HWAVEOUT out = nullptr;
-    HWAVEIN in = nullptr;
-    const bool outFree = wave.outOpen(&out, 0, &format, 0, 0, CALLBACK_NULL) == MMSYSERR_NOERROR;
-    const bool inFree = wave.inOpen(&in, 0, &format, 0, 0, CALLBACK_NULL) == MMSYSERR_NOERROR;
-    if (outFree)
-        wave.outClose(out);
-    if (inFree)
-        wave.inClose(in);
-    return outFree && inFree;
 }
 
 uint32_t load(const uint8_t* p, int bytes) {
