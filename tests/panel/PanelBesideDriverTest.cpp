@@ -5,6 +5,7 @@
 #include "cpl/ui/Resource.h"
 #include "sim/SimDeviceState.h"
 #include "support/DriverProfile.h"
+#include "support/HostProcess.h"
 #include "support/PanelProcess.h"
 #include "support/RegisteredDriver.h"
 #include "support/SimSystem.h"
@@ -33,34 +34,18 @@ protected:
     void TearDown() override {
         driver.release();
         panel.stop();
-        if (host.valid() && WaitForSingleObject(host.get(), 0) == WAIT_TIMEOUT)
-            TerminateProcess(host.get(), 1);
+        host.end();
         clearDriverProfile();
         WriteProfileStringA(kSection, nullptr, nullptr);
     }
 
-    bool startHost(const std::string& arguments) {
-        std::string line = "\"" + testProgramFolder() + "..\\bin\\QvK9AsioHost.exe\" " + arguments;
-        std::vector<char> text(line.begin(), line.end());
-        text.push_back('\0');
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info = {};
-        if (!CreateProcessA(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info))
-            return false;
-        host.reset(info.hProcess);
-        CloseHandle(info.hThread);
-        return true;
-    }
-    bool hostEnded(DWORD timeoutMs) {
-        return WaitForSingleObject(host.get(), timeoutMs) == WAIT_OBJECT_0;
-    }
+    bool startHost(const std::string& arguments) { return host.start(arguments); }
+    bool hostEnded(DWORD timeoutMs) { return host.waitForEnd(timeoutMs); }
 
     ComApartment com;
     PanelProcess panel;
     RegisteredDriver driver;
-    UniqueHandle host;
+    HostProcess host;
 };
 
 TEST_F(PanelBesideDriver, AFormatChosenWhileTheHostStreamsBlinksAWarningUntilTheStreamStops) {

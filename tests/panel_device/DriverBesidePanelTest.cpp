@@ -5,6 +5,7 @@
 #include "common/UniqueResource.h"
 #include "cpl/device/UsbAudioDevice.h"
 #include "support/DriverProfile.h"
+#include "support/HostProcess.h"
 #include "support/TestProcess.h"
 
 #include <gtest/gtest.h>
@@ -13,35 +14,6 @@
 #include <vector>
 
 namespace {
-
-// A host process that runs on its own while the test watches.
-class HostProcess {
-public:
-    bool start(const std::string& arguments) {
-        std::string line = "\"" + testProgramFolder() + "..\\bin\\QvK9AsioHost.exe\" " + arguments;
-        std::vector<char> text(line.begin(), line.end());
-        text.push_back('\0');
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info = {};
-        if (!CreateProcessA(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info))
-            return false;
-        process_.reset(info.hProcess);
-        UniqueHandle thread(info.hThread);
-        return true;
-    }
-    bool waitForEnd(DWORD timeoutMs) {
-        return process_ && WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0;
-    }
-    ~HostProcess() {
-        if (process_ && !waitForEnd(0))
-            TerminateProcess(process_.get(), 1);
-    }
-
-private:
-    UniqueHandle process_;
-};
 
 class DriverBesidePanel : public ::testing::Test {
 protected:
