@@ -1,6 +1,7 @@
 #include "AboutDlg.h"
 
 #include "Resource.h"
+#include "TitleFit.h"
 
 namespace {
 
@@ -10,34 +11,6 @@ void MoveChildTo(HWND parent, int id, int x, int y) {
     if (child == nullptr)
         return;
     SetWindowPos(child, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-// The title line is drawn on one line; where the dialog font is wider than the template
-// assumed, the line grows to the right over the picture instead of wrapping out of sight.
-void FitTitleOnOneLine(HWND title, int rightLimit) {
-    RECT client;
-    GetClientRect(title, &client);
-    char text[128] = {};
-    GetWindowTextA(title, text, sizeof(text));
-    HDC dc = GetDC(title);
-    if (dc == nullptr)
-        return;
-    HFONT font = reinterpret_cast<HFONT>(SendMessageA(title, WM_GETFONT, 0, 0));
-    HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
-    SIZE extent = {};
-    GetTextExtentPoint32A(dc, text, lstrlenA(text), &extent);
-    if (previous != nullptr)
-        SelectObject(dc, previous);
-    ReleaseDC(title, dc);
-    RECT placed;
-    GetWindowRect(title, &placed);
-    MapWindowPoints(nullptr, GetParent(title), reinterpret_cast<POINT*>(&placed), 2);
-    const int wanted = extent.cx + 2;
-    if (wanted <= client.right)
-        return;
-    const int width = placed.left + wanted <= rightLimit ? wanted : rightLimit - placed.left;
-    if (width > client.right)
-        SetWindowPos(title, nullptr, 0, 0, width, client.bottom, SWP_NOMOVE | SWP_NOZORDER);
 }
 
 } // namespace
@@ -63,7 +36,7 @@ BOOL CAboutDlg::OnInitDialog() {
     MoveChildTo(m_hWnd, IDC_ABOUT_TITLE, 70, 12);
     MoveChildTo(m_hWnd, IDC_ABOUT_LINE2, 70, 28);
     MoveChildTo(m_hWnd, IDC_ABOUT_LINE3, 70, 45);
-    FitTitleOnOneLine(GetDlgItem(IDC_ABOUT_TITLE), w - 4);
+    m_titleFont.reset(FitTitleOnOneLine(GetDlgItem(IDC_ABOUT_TITLE), w - 4));
 
     HWND ok = GetDlgItem(IDOK);
     RECT okRect = {};

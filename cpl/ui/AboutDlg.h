@@ -3,6 +3,7 @@
 
 #include "TransparentStatic.h"
 #include "framework/Dialog.h"
+#include "framework/WindowResources.h"
 
 class CAboutDlg : public CDialog {
 public:
@@ -16,4 +17,5 @@ private:
     CTransparentStatic m_title;
     CTransparentStatic m_line2;
     CTransparentStatic m_line3;
+    UniqueGdiObject m_titleFont; // only where the title needs narrower glyphs to fit
 };
