@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
-# demo.sh BUILD_DIR
-# The driver's main job end to end: a fresh Wine prefix of its own, the simulated-device build
-# of the driver registered as an installer would, our ASIO host loading it and streaming a test
-# signal through it, which the simulated device loops back from its output to its input.
+# demo.sh BUILD_DIR   (QVK9_WINEARCH=win64 for the 64-bit build tree)
+# The whole product end to end on the simulated device, in a fresh Wine prefix of its own: the
+# package installed by its setup program and the installer assistant (certificates, search path,
+# autostart that starts the control panel, the driver's registration), our ASIO host loading the
+# registered driver and streaming a test signal through it while the panel shows the stream, then
+# the uninstall, after which the demo shows what is gone and compares the registry with the one
+# before the install.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(realpath -m "${1:-build}")
 prefix="$build/wine-demo"
-driver="$build/bin/sim/QvK9ASIO.dll"
 host="$build/bin/QvK9AsioHost.exe"
-panel="$build/bin/sim/QvK9CPL.exe"
 shots="$build/bin/sim/QvK9PanelShots.exe"
+package="$build/package-sim"
+certificate="$build/generated/Calmora.cer"
+records="$build/demo"
+folder='C:\Program Files\Calmora\Quenvora-K9 USB Audio'
 seconds=10
 frames=256
 rate=48000
@@ -25,7 +30,8 @@ fail() {
     exit 1
 }
 
-for file in "$driver" "$host"; do
+for file in "$host" "$shots" "$certificate" "$package/Setup.cmd" "$package/QvK9InstAsst.exe" \
+    "$package/QvK9CPL.exe" "$package/QvK9ASIO.dll"; do
     [ -f "$file" ] || fail "$file is missing; build first (make)."
 done
 
@@ -33,63 +39,131 @@ export QVK9_WINEPREFIX="$prefix"
 cleanup() { "$here/wine-prefix.sh" cleanup "$prefix" >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+mkdir -p "$records"
 
-say "Quenvora-K9 ASIO driver demo, on the simulated device under Wine"
+w() { "$here/wine-run.sh" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+# A registry key or value as `reg query` shows it; nothing when it is not there (reg prints its
+# "unable to find" on standard output).
+q() { w reg query "$@" | grep -E 'HKEY_|REG_' || true; }
+value_of() { q "$1" /v "$2" | grep REG_ | sed 's/^ *[^ ]* *REG_[A-Z_]* *//'; }
+present() { if [ -n "$1" ]; then say "    $2: still there"; else say "    $2: gone"; fi; }
+panel_runs() { "$here/wine-run.sh" "$shots" --running </dev/null >/dev/null 2>&1; }
+wait_for_panel() {
+    for _ in $(seq 1 "$1"); do
+        if [ "$2" = up ]; then panel_runs && return 0; else panel_runs || return 0; fi
+        sleep 0.5
+    done
+    return 1
+}
+# The whole registry as text, without what Wine itself changes when a program first uses the
+# certificate functions (it imports the host's root certificates and makes empty user stores)
+# and without its console and display settings; our own certificate stays in.
+thumbprint=$(openssl x509 -inform DER -in "$certificate" -noout -fingerprint -sha1 |
+    sed 's/.*=//; s/://g')
+registry_snapshot() {
+    w regedit /E "$(w winepath -w "$records/$1.reg")"
+    iconv -f UTF-16LE -t UTF-8 "$records/$1.reg" | tr -d '\r' |
+        awk -v ours="$thumbprint" '
+            /^\[/ { skip = ($0 ~ /SystemCertificates/ && index($0, ours) == 0) ||
+                           $0 ~ /\\Console\]$/ || $0 ~ /Control\\Video\\/ }
+            !skip' >"$records/$1.txt"
+}
+certificate_in() {
+    q "HKLM\\Software\\Microsoft\\SystemCertificates\\$1\\Certificates\\$thumbprint"
+}
+
+say "Quenvora-K9 USB Audio software demo, on the simulated device under Wine"
 say "(Wine prefix: $prefix)"
 
-step 1/4 "Making a fresh Wine prefix ..."
+step 1/6 "Making a fresh Wine prefix, with what a Windows installation has and a new prefix lacks ..."
 started=$SECONDS
 "$here/wine-prefix.sh" setup "$prefix" >/dev/null 2>&1 || fail "the Wine prefix could not be made."
-say "    done in $((SECONDS - started)) s."
+w reg add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' /v DevicePath /t REG_EXPAND_SZ \
+    /d '%SystemRoot%\inf' /f >/dev/null
+w reg add 'HKLM\SOFTWARE\Policies\Microsoft\Windows' /f >/dev/null
+registry_snapshot before
+say "    done in $((SECONDS - started)) s; the registry is saved for the comparison at the end."
 
-step 2/4 "Registering the driver, as the installer does (regsvr32 $(basename "$driver")) ..."
-"$here/wine-run.sh" regsvr32 "$driver" 2>&1 | tr -d '\r' | indent
-[ "${PIPESTATUS[0]}" -eq 0 ] || fail "regsvr32 could not register the driver."
-"$here/wine-run.sh" "$host" list 2>&1 | tr -d '\r' | indent
+step 2/6 "Installing the package with its setup program, as a user does ..."
+setup=$(w winepath -w "$package/Setup.cmd")
+say "    Setup.cmd install \"$folder\""
+say "    (it copies the package and starts the installer assistant with /A,/O,/C)"
+w cmd /c "$setup" install "$folder" >/dev/null
+say "    autostart entry:   $(value_of 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' CalmoraQvK9audioCPL)"
+say "    search path:       $(value_of 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' DevicePath)"
+say "    signing policy:    AllSigningEqual = $(value_of 'HKLM\SOFTWARE\Policies\Microsoft\Windows\DeviceInstall\Settings' AllSigningEqual)"
+say "    ASIO driver:       $(value_of 'HKLM\SOFTWARE\ASIO\Quenvora-K9 USB Audio ASIO' CLSID)"
+say "    certificate:       root store $([ -n "$(certificate_in Root)" ] && echo yes || echo no)," \
+    "trusted publishers $([ -n "$(certificate_in TrustedPublisher)" ] && echo yes || echo no)" \
+    "(SHA-1 $thumbprint)"
+say "    package folder:    $(ls "$prefix/drive_c/Program Files/Calmora/Quenvora-K9 USB Audio" | tr '\n' ' ')"
+if wait_for_panel 20 up; then
+    say "    control panel:     running, started by the autostart step"
+else
+    say "    control panel:     not running"
+fi
+"$here/wine-run.sh" "$host" list </dev/null 2>&1 | tr -d '\r' | indent
+[ "${PIPESTATUS[0]}" -eq 0 ] || fail "the host finds no registered ASIO driver after the install."
 
-step 3/4 "Loading the driver the way an ASIO host does, and asking what it offers ..."
-"$here/wine-run.sh" "$host" info 2>&1 | tr -d '\r' | indent
+step 3/6 "Loading the registered driver the way an ASIO host does, and asking what it offers ..."
+"$here/wine-run.sh" "$host" info </dev/null 2>&1 | tr -d '\r' | indent
 [ "${PIPESTATUS[0]}" -eq 0 ] || fail "the driver could not be loaded and initialised."
 
-step 4/4 "Streaming for $seconds s: $frames-frame buffers at $rate Hz. The host writes a numbered"
+step 4/6 "Streaming for $seconds s: $frames-frame buffers at $rate Hz. The host writes a numbered"
 say "    test signal to the outputs; the simulated device plays it and records it back."
-with_panel=0
-if [ -f "$panel" ] && [ -f "$shots" ]; then
-    say "    The control panel runs beside it; halfway through, what it shows is read from its"
-    say "    controls."
-    "$here/wine-run.sh" "$panel" </dev/null >/dev/null 2>&1 &
-    with_panel=1
-fi
+say "    Halfway through, what the control panel shows is read from its controls."
 probe_log=$(mktemp)
 "$here/wine-run.sh" "$host" probe --seconds "$seconds" --frames "$frames" --rate "$rate" \
     </dev/null >"$probe_log" 2>&1 &
 host_pid=$!
-if [ "$with_panel" -eq 1 ]; then
-    sleep $((seconds / 2))
-    say ""
-    say "    The control panel while the host streams:"
-    "$here/wine-run.sh" "$shots" --texts 2>/dev/null | tr -d '\r' | indent | indent
-    say ""
-fi
+sleep $((seconds / 2))
+say ""
+say "    The control panel while the host streams:"
+"$here/wine-run.sh" "$shots" --texts </dev/null 2>/dev/null | tr -d '\r' | indent | indent
+say ""
 wait "$host_pid"
 probe=$?
 tr -d '\r' <"$probe_log" | indent
 rm -f "$probe_log"
 
-if [ "$with_panel" -eq 1 ] && command -v Xvfb >/dev/null; then
-    say ""
-    say "    Pictures of the control panel on a virtual desktop (Xvfb):"
-    bash "$here/panel-screenshots.sh" "$panel" "$shots" "$build/panel-pictures" 2>/dev/null |
-        grep -E '\.png$' | indent | indent
+step 5/6 "Pictures of the control panel while a host streams (Xvfb, Wine virtual desktop) ..."
+if command -v Xvfb >/dev/null; then
+    bash "$here/panel-screenshots.sh" "$package/QvK9CPL.exe" "$shots" "$build/panel-pictures" \
+        "$package/QvK9ASIO.dll" "$host" 2>/dev/null | grep -E '\.png$' | indent
+else
+    say "    skipped: Xvfb is not installed."
 fi
+
+step 6/6 "Uninstalling with the setup program ..."
+w cmd /c "$setup" uninstall "$folder" >/dev/null
+wait_for_panel 20 down
+present "$(q 'HKCR\CLSID\{58527022-702F-47D6-B9F4-97556F3FF061}')" "driver's COM class"
+present "$(q 'HKLM\SOFTWARE\ASIO\Quenvora-K9 USB Audio ASIO')" "driver's ASIO entry"
+present "$(q 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v CalmoraQvK9audioCPL)" \
+    "autostart entry"
+present "$(value_of 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' DevicePath | grep -i quenvora)" \
+    "search-path entry"
+present "$(ls -d "$prefix/drive_c/Program Files/Calmora/Quenvora-K9 USB Audio" 2>/dev/null)" \
+    "package folder"
+if panel_runs; then say "    control panel: still running"; else say "    control panel: ended"; fi
+say "    certificate: $([ -n "$(certificate_in Root)" ] && echo "stays in the root store" || echo "gone")"
+say "    (the uninstall has no certificate step: the maker's certificate stays, as do the"
+say "    \"ASIOPATH\" profile entry and AllSigningEqual = 0)"
+registry_snapshot after
+say ""
+say "    The registry after the uninstall against the one before the install:"
+say "    (keys and value names; whole texts in $records/before.txt and after.txt)"
+diff "$records/before.txt" "$records/after.txt" | grep -E '^[<>] ["[]' | cut -c1-110 |
+    indent | indent
 
 say ""
 case "$probe" in
 0)
-    say "What happened: the driver loaded, streamed for $seconds s and carried every frame of the"
-    say "test signal from its outputs back to its inputs, in order, with none lost. The figures"
-    say "above give the measured round-trip latency beside the one the driver reports, the"
-    say "timing of its buffer switches and the CPU time it costs per switch."
+    say "What happened: the package installed, the control panel started by itself, the driver"
+    say "loaded, streamed for $seconds s and carried every frame of the test signal from its outputs"
+    say "back to its inputs, in order, with none lost, and the uninstall took the package away again."
+    say "The figures above give the measured round-trip latency beside the one the driver reports,"
+    say "the timing of its buffer switches and the CPU time it costs per switch."
     exit 0
     ;;
 4)

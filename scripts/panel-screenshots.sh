@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# panel-screenshots.sh PANEL_EXE SHOTS_EXE OUTDIR
+# panel-screenshots.sh PANEL_EXE SHOTS_EXE OUTDIR [DRIVER_DLL HOST_EXE]
 # Runs the simulated-device panel on a Wine virtual desktop under Xvfb (so that the notification
 # area exists) in a prefix of its own, takes the pictures with QvK9PanelShots.exe and saves them
-# as PNG files in OUTDIR. The programs are 64-bit builds: this machine runs 64-bit Wine only.
+# as PNG files in OUTDIR. With a driver and our ASIO host, the driver is registered there and the
+# host streams through it while the pictures are taken. The programs are 64-bit builds: this
+# machine runs 64-bit Wine only.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 panel=$(realpath "$1")
 shots=$(realpath "$2")
 out=$(realpath -m "$3")
+driver=${4:+$(realpath "$4")}
+host=${5:+$(realpath "$5")}
 command -v Xvfb >/dev/null || { echo "Xvfb is missing (apt-get install xvfb)" >&2; exit 2; }
 mkdir -p "$out"
 rm -f "$out"/*.bmp "$out"/*.png
@@ -39,16 +43,24 @@ fi
 wineserver -w
 
 winout=$("$wine64" winepath -w "$out" 2>/dev/null | tr -d '\r')
+if [ -n "$driver" ] && [ -n "$host" ]; then
+    "$wine64" regsvr32 /s "$driver" </dev/null >/dev/null 2>&1
+    # On the panel's desktop, or the driver's commands cannot find the panel's window.
+    winhost=$("$wine64" winepath -w "$host" 2>/dev/null | tr -d '\r')
+    "$wine64" explorer /desktop=shell,1024x768 "$winhost" probe --seconds 60 --frames 256 \
+        --rate 48000 </dev/null >/dev/null 2>&1 &
+    sleep 2
+fi
 winpanel=$("$wine64" winepath -w "$panel" 2>/dev/null | tr -d '\r')
 "$wine64" explorer /desktop=shell,1024x768 "$winpanel" </dev/null >/dev/null 2>&1 &
 winshots=$("$wine64" winepath -w "$shots" 2>/dev/null | tr -d '\r')
 # The tool runs on the same desktop as the panel, or it cannot find its window.
 "$wine64" explorer /desktop=shell,1024x768 "$winshots" "$winout" </dev/null >/dev/null 2>&1 &
 for _ in $(seq 1 240); do
-    tr -d '\r' <"$out/shots.txt" 2>/dev/null | grep -qx done && break
+    [ -f "$out/shots.txt" ] && tr -d '\r' <"$out/shots.txt" | grep -qx done && break
     sleep 0.5
 done
-tr -d '\r' <"$out/shots.txt" 2>/dev/null | grep -vx done || echo "no report from the pictures tool"
+{ [ -f "$out/shots.txt" ] && tr -d '\r' <"$out/shots.txt" | grep -vx done; } || echo "no report from the pictures tool"
 rm -f "$out/shots.txt"
 # The panel and the desktop end with the prefix's wineserver (cleanup).
 python3 "$here/bmp-to-png.py" "$out"/*.bmp

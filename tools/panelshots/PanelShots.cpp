@@ -4,8 +4,8 @@
 // into PNG files.
 //
 // QvK9PanelShots.exe OUTDIR     pictures, with the report in OUTDIR\shots.txt
-// QvK9PanelShots.exe --texts    only what the pages show, on standard output; then the panel
-//                               is told to exit, as the installer does
+// QvK9PanelShots.exe --texts    only what the pages show, on standard output; the panel runs on
+// QvK9PanelShots.exe --running  exit code 0 when the panel's window exists now, 1 when not
 #include "common/PanelCommands.h"
 #include "common/UniqueResource.h"
 #include "cpl/ui/Resource.h"
@@ -111,7 +111,10 @@ HWND pageOf(HWND main, int id) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const bool textsOnly = argc > 1 && std::string(argv[1]) == "--texts";
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--running")
+        return FindWindowA(nullptr, kPanelWindowTitle) != nullptr ? 0 : 1;
+    const bool textsOnly = first == "--texts";
     const std::string out = argc > 1 && !textsOnly ? std::string(argv[1]) + "\\" : std::string();
     // Started on the virtual desktop, the tool has no console: what it reports goes to a file,
     // and "done" tells the script it has finished.
@@ -149,10 +152,8 @@ int main(int argc, char** argv) {
     printText(asioPage, IDC_ASIO_STREAM_STATE, "stream");
     printText(asioPage, IDC_ASIO_BUFFER_SIZE, "buffer size");
     printText(asioPage, IDC_ASIO_STATUS_LINE, "status line");
-    if (textsOnly) {
-        SendMessageA(panel, WM_COMMAND, ID_CPL_EXIT, 0);
+    if (textsOnly)
         return 0;
-    }
 
     PostMessageA(panel, WM_SYSCOMMAND, ID_SYS_ABOUT, 0);
     HWND about = nullptr;
