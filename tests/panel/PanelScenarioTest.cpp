@@ -113,6 +113,35 @@ TEST_F(PanelScenario, TheInstallersExitEndsThePanelAlsoWhileTheAboutBoxIsOpen) {
     EXPECT_TRUE(panel.waitForExit(kExitMs));
 }
 
+// The driver sends its notices from the host's process with a bound and gives up on a hung
+// window; a modal box on the panel's one thread must not make it look hung or slow.
+TEST_F(PanelScenario, DriverNoticesAreAnsweredWhileAModalBoxIsOpen) {
+    ASSERT_TRUE(panel.start());
+    AsioSharedBlock* b = openBlock();
+    ASSERT_NE(b, nullptr);
+    b->driverLoaded = 1;
+    b->outputChannelsInUse = 2;
+    panel.click(IDC_ASIO_BITS24); // the message about the next stream start stays open
+    HWND box = nullptr;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            box = FindWindowA("#32770", "QvK9CPL");
+            return box != nullptr && IsWindowVisible(box);
+        },
+        kBoxMs));
+
+    b->streamRunning = 1;
+    const DWORD before = GetTickCount();
+    DWORD_PTR reply = 0;
+    EXPECT_NE(SendMessageTimeoutA(panel.window(), WM_COMMAND, ASIOWM_START, 0,
+                                  SMTO_NORMAL | SMTO_ABORTIFHUNG, 5000, &reply),
+              0);
+    EXPECT_LT(GetTickCount() - before, 5000u);
+    EXPECT_EQ(panel.text(IDC_ASIO_STREAM_STATE), "Start");
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(waitUntil([&] { return !IsWindow(box); }, kBoxMs));
+}
+
 TEST_F(PanelScenario, SecondStartShowsTheHiddenPanelAndEndsWithoutAWindow) {
     ASSERT_TRUE(panel.start());
     SendMessageA(panel.window(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
