@@ -2,7 +2,8 @@
 # Installs what the build and the Wine test runs need, only when something is missing.
 # The shipped 32-bit programs use the win32-threads cross compiler (its runtime imports only what
 # Windows 2000 exports); the 64-bit test builds use the posix-threads one (GoogleTest's threads).
-# python3 makes the control panel's artwork; Xvfb gives the panel's pictures a screen.
+# python3 makes the control panel's artwork; Xvfb gives the panel's pictures a screen, and
+# xwd (x11-apps) pictures its notification menu from it.
 set -euo pipefail
 have_all() {
     command -v i686-w64-mingw32-g++-win32 >/dev/null &&
@@ -11,7 +12,7 @@ have_all() {
         [ -x /usr/lib/wine/wine64 ] &&
         command -v cmake >/dev/null && command -v ninja >/dev/null &&
         command -v openssl >/dev/null &&
-        command -v python3 >/dev/null && command -v Xvfb >/dev/null &&
+        command -v python3 >/dev/null && command -v Xvfb >/dev/null && command -v xwd >/dev/null &&
         [ -f /usr/src/googletest/CMakeLists.txt ] &&
         dpkg -s wine32:i386 >/dev/null 2>&1
 }
@@ -23,5 +24,5 @@ $SUDO dpkg --add-architecture i386
 $SUDO apt-get -o DPkg::Lock::Timeout=900 update -q
 $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends \
     g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 \
-    googletest cmake ninja-build openssl python3 xvfb
+    googletest cmake ninja-build openssl python3 xvfb x11-apps
 have_all

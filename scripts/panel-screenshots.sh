@@ -56,13 +56,29 @@ winpanel=$("$wine64" winepath -w "$panel" 2>/dev/null | tr -d '\r')
 winshots=$("$wine64" winepath -w "$shots" 2>/dev/null | tr -d '\r')
 # The tool runs on the same desktop as the panel, or it cannot find its window.
 "$wine64" explorer /desktop=shell,1024x768 "$winshots" "$winout" </dev/null >/dev/null 2>&1 &
+# The icon's menu is pictured from the X server (a copy of the screen inside Wine shows it black);
+# the file menu-pictured tells the tool it may close the menu.
+report() { [ -f "$out/shots.txt" ] && tr -d '\r' <"$out/shots.txt"; }
+menu_pictured=0
 for _ in $(seq 1 240); do
-    [ -f "$out/shots.txt" ] && tr -d '\r' <"$out/shots.txt" | grep -qx done && break
+    if [ "$menu_pictured" -eq 0 ] && report | grep -q '^tray menu open'; then
+        if command -v xwd >/dev/null; then
+            sleep 0.5
+            xwd -root -silent -display "$display" -out "$out/screen.xwd" &&
+                python3 "$here/bmp-to-png.py" --xwd "$out/screen.xwd" 704 648 320 120 \
+                    "$out/tray-menu.png" >/dev/null
+            rm -f "$out/screen.xwd"
+        fi
+        touch "$out/menu-pictured"
+        menu_pictured=1
+    fi
+    report | grep -qx done && break
     sleep 0.5
 done
 { [ -f "$out/shots.txt" ] && tr -d '\r' <"$out/shots.txt" | grep -vx done; } || echo "no report from the pictures tool"
-rm -f "$out/shots.txt"
+rm -f "$out/shots.txt" "$out/menu-pictured"
 # The panel and the desktop end with the prefix's wineserver (cleanup).
 python3 "$here/bmp-to-png.py" "$out"/*.bmp
 rm -f "$out"/*.bmp
+[ -f "$out/tray-menu.png" ] && echo "$out/tray-menu.png"
 true

@@ -1,7 +1,7 @@
 // Takes pictures of the running control panel on a Wine virtual desktop: the main dialog on
-// each page, the about box, and the notification area with the icon's menu open. Each picture
-// is a 24-bit BMP of the screen area the window covers; scripts/panel-screenshots.sh turns them
-// into PNG files.
+// each page, the about box and the notification area. Each picture is a 24-bit BMP of the screen
+// area the window covers; scripts/panel-screenshots.sh turns them into PNG files. Last, the
+// panel is minimised and the icon's menu opened, for the script to picture from the X server.
 //
 // QvK9PanelShots.exe OUTDIR     pictures, with the report in OUTDIR\shots.txt
 // QvK9PanelShots.exe --texts    only what the pages show, on standard output; the panel runs on
@@ -177,9 +177,13 @@ int main(int argc, char** argv) {
     } else {
         std::printf("no notification area on this desktop\n");
     }
-    // The menu opens at the cursor, as when the user clicks the icon.
+    // The menu opens at the cursor, as when the user clicks the icon; minimised, the panel lives
+    // only as the icon, and the menu offers "Show".
+    SendMessageA(panel, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    waitFor([&] { return !IsWindowVisible(panel); }, 5000);
     if (tray != nullptr)
-        SetCursorPos(trayArea.right - 12, trayArea.top + 8);
+        SetCursorPos(trayArea.right - 48,
+                     trayArea.top + 8); // beside the icon: no tip over the menu
     PostMessageA(panel, WM_TRAYICON, 1, WM_RBUTTONDOWN);
     HWND menu = nullptr;
     if (waitFor(
@@ -187,14 +191,20 @@ int main(int argc, char** argv) {
                 return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu);
             },
             5000)) {
-        settle();
-        settle();
-        // A copy of the screen shows the menu's area black on a Wine virtual desktop (so does
-        // the X server's picture of the root window): the menu is reported, not pictured.
+        // The pointer moves onto the item, as the user's does, and the icon's tip goes away.
         RECT menuArea;
         GetWindowRect(menu, &menuArea);
-        std::printf("tray menu open at %ld,%ld (%ldx%ld); not pictured\n", menuArea.left,
-                    menuArea.top, menuArea.right - menuArea.left, menuArea.bottom - menuArea.top);
+        SetCursorPos((menuArea.left + menuArea.right) / 2, (menuArea.top + menuArea.bottom) / 2);
+        settle();
+        // A copy of the screen from here shows the menu's area black on a Wine virtual desktop;
+        // the script pictures it from the X server and then leaves a file to say so.
+        std::printf("tray menu open at %ld,%ld (%ldx%ld)\n", menuArea.left, menuArea.top,
+                    menuArea.right - menuArea.left, menuArea.bottom - menuArea.top);
+        std::fflush(stdout);
+        const std::string pictured = out + "menu-pictured";
+        waitFor([&] { return GetFileAttributesA(pictured.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                10000);
+        DeleteFileA(pictured.c_str());
         PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     } else {
         std::printf("the tray menu did not open\n");
