@@ -21,7 +21,10 @@ std::string narrow(const std::wstring& text) {
 
 DWORD runTool(const std::string& arguments) {
     DWORD code = 0xFFFF;
-    EXPECT_TRUE(runAndWait(certMgr() + " " + arguments, 30000, &code)) << arguments;
+    // Generous: Wine's first use of the certificate functions in a prefix reads in every root
+    // certificate of the machine, which takes long on a busy one.
+    EXPECT_TRUE(runAndWait(certMgr() + " " + arguments, 120000, &code))
+        << arguments << " (not started, or still running after 2 minutes)";
     return code;
 }
 
