@@ -22,10 +22,8 @@ int TextWidth(HWND window, HFONT font, TEXTMETRICA* metrics = nullptr) {
 
 } // namespace
 
-// The title is drawn on one line. Where the dialog font is wider than the template assumed
-// (Wine's is), the line first grows to the right over the picture; if it still does not fit,
-// its glyphs are narrowed just enough, so that the version at its end stays in sight instead of
-// wrapping below the line. Returns that narrower font (the caller owns it), or nullptr.
+// Wine's dialog font is wider than Windows' Tahoma: there the about box's title would wrap and
+// its version end up below the line, out of sight.
 HFONT FitTitleOnOneLine(HWND title, int rightLimit) {
     RECT client;
     GetClientRect(title, &client);
