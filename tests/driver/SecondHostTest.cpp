@@ -103,14 +103,9 @@ TEST_F(SecondHost, CannotOpenTheDeviceUnderAStreamingHost) {
 
 TEST_F(SecondHost, RingsOfAHostThatDiedAreTakenOver) {
     // A host that streams and is then killed, as a crashing host would be.
-    std::string line = "\"" + asioHostPath() + "\" probe --seconds 60 --null-window";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &info));
-    UniqueHandle process(info.hProcess);
-    UniqueHandle thread(info.hThread);
+    UniqueHandle process =
+        startProcess("\"" + asioHostPath() + "\" probe --seconds 60 --null-window");
+    ASSERT_TRUE(process.valid());
     // Its rings are held once it has opened the driver.
     ASSERT_TRUE(waitUntil(
         [] {

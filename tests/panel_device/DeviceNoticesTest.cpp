@@ -131,18 +131,10 @@ TEST_F(NoticeDelivery, ReachesAWindowInAnotherProcess) {
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string line =
         std::string("\"") + self + "\" --gtest_filter=NoticeDelivery.HelperWindowInAnotherProcess";
-    std::vector<char> text(line.begin(), line.end());
-    text.push_back('\0');
     SetEnvironmentVariableA(kHelperSwitch, "1");
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    const BOOL started = CreateProcessA(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                        nullptr, &startup, &info);
+    UniqueHandle process = startProcess(line);
     SetEnvironmentVariableA(kHelperSwitch, nullptr);
-    ASSERT_TRUE(started);
-    UniqueHandle process(info.hProcess);
-    UniqueHandle thread(info.hThread);
+    ASSERT_TRUE(process.valid());
     ASSERT_EQ(WaitForSingleObject(ready.get(), 10000), WAIT_OBJECT_0);
 
     sim::unplug();

@@ -6,7 +6,6 @@
 #include "support/TestProcess.h"
 
 #include <string>
-#include <vector>
 
 class HostProcess {
 public:
@@ -16,18 +15,8 @@ public:
     ~HostProcess() { end(); }
 
     bool start(const std::string& arguments) {
-        std::string line = "\"" + asioHostPath() + "\" " + arguments;
-        std::vector<char> text(line.begin(), line.end());
-        text.push_back('\0');
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info = {};
-        if (!CreateProcessA(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info))
-            return false;
-        process_.reset(info.hProcess);
-        UniqueHandle thread(info.hThread);
-        return true;
+        process_ = startProcess("\"" + asioHostPath() + "\" " + arguments);
+        return process_.valid();
     }
     bool waitForEnd(DWORD timeoutMs) {
         return process_ && WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0;

@@ -43,18 +43,8 @@ std::string shippedPanelPath() {
 }
 
 bool PanelProcess::launch(const std::string& path) {
-    std::string commandLine = "\"" + path + "\"";
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return false;
-    CloseHandle(process.hThread);
-    process_.reset(process.hProcess);
-    return true;
+    process_ = startProcess("\"" + path + "\"");
+    return process_.valid();
 }
 
 bool PanelProcess::start(const std::string& path) {

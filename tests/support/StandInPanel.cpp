@@ -14,15 +14,9 @@ bool StandInPanel::start(const std::string& arguments) {
     stop();
     ResetEvent(quit_.get());
     ResetEvent(ready_.get());
-    std::string line = "\"" + testProgramFolder() + "PanelStandIn.exe\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
+    process_ = startProcess("\"" + testProgramFolder() + "PanelStandIn.exe\" " + arguments);
+    if (!process_)
         return false;
-    CloseHandle(info.hThread);
-    process_.reset(info.hProcess);
     return waitForReady(10000);
 }
 

@@ -21,7 +21,7 @@ std::string asioHostPath() {
     return testProgramFolder() + "..\\bin\\QvK9AsioHost.exe";
 }
 
-bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode) {
+UniqueHandle startProcess(const std::string& commandLine) {
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
     STARTUPINFOA startup = {};
@@ -29,15 +29,21 @@ bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
+        return UniqueHandle();
+    CloseHandle(process.hThread);
+    return UniqueHandle(process.hProcess);
+}
+
+bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode) {
+    UniqueHandle process = startProcess(commandLine);
+    if (!process)
         return false;
-    UniqueHandle processHandle(process.hProcess);
-    UniqueHandle threadHandle(process.hThread);
-    if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
+    if (WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 1);
         return false;
     }
     DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
+    GetExitCodeProcess(process.get(), &code);
     if (exitCode != nullptr)
         *exitCode = code;
     return true;

@@ -1,6 +1,8 @@
 // Paths of the programs under test and starting other processes from a test.
 #pragma once
 
+#include "common/UniqueResource.h"
+
 #include <windows.h>
 
 #include <string>
@@ -13,6 +15,9 @@ std::string shippedDriverPath();
 // Our ASIO test host, a host process of its own for scenarios with two hosts.
 std::string asioHostPath();
 
+// Starts a command line as a process of its own; its handle, or an empty one when it could not
+// start.
+UniqueHandle startProcess(const std::string& commandLine);
 // Runs a command line and waits for it; false when it could not start or did not end in time.
 bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode = nullptr);
 // Registers or unregisters a driver DLL with the system's registration tool, silently.
