@@ -34,7 +34,6 @@ protected:
         sim::resetToDefaults();
         sim::clearInstallerRecord();
         SimulateWindows(10);
-        savedPath_ = ReadMachineString(kCurrentVersionKey, kDevicePathValue);
         folder_ = ScratchFolder(L"QvK9StagePackage");
         CreateDirectoryW((folder_ + L"Driver").c_str(), nullptr);
         infPath_ = folder_ + L"Driver\\" + kTestInf;
@@ -47,17 +46,6 @@ protected:
         RemoveFolder(folder_);
         sim::resetToDefaults();
         sim::clearInstallerRecord();
-        HKEY raw = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_SET_VALUE, &raw) ==
-            ERROR_SUCCESS) {
-            if (savedPath_ == L"<missing>")
-                RegDeleteValueW(raw, kDevicePathValue);
-            else
-                RegSetValueExW(raw, kDevicePathValue, 0, REG_EXPAND_SZ,
-                               reinterpret_cast<const BYTE*>(savedPath_.c_str()),
-                               static_cast<DWORD>((savedPath_.size() + 1) * sizeof(wchar_t)));
-            RegCloseKey(raw);
-        }
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, kSigningSettingsKey);
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Microsoft\\Windows\\DeviceInstall");
     }
@@ -86,7 +74,7 @@ protected:
     }
     bool preinstalled() { return PathExists(WindowsInfFolderPath() + kTestInf); }
 
-    std::wstring savedPath_;
+    SavedSearchPath savedPath_;
     std::wstring folder_;
     std::wstring infPath_;
 };
@@ -168,14 +156,8 @@ TEST_F(DriverStage, TheInfIsPreinstalledOnXpAndVistaToSevenOnly) {
 }
 
 TEST_F(DriverStage, SearchPathGetsOneEntryAndLosesItOnUninstall) {
-    HKEY raw = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_SET_VALUE, &raw),
-              ERROR_SUCCESS);
     const std::wstring original = L"%SystemRoot%\\inf";
-    RegSetValueExW(raw, kDevicePathValue, 0, REG_EXPAND_SZ,
-                   reinterpret_cast<const BYTE*>(original.c_str()),
-                   static_cast<DWORD>((original.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(raw);
+    SetSearchPath(original);
     PackageFolderValue package(folder_);
     install();
     install();
@@ -187,14 +169,8 @@ TEST_F(DriverStage, SearchPathGetsOneEntryAndLosesItOnUninstall) {
 }
 
 TEST_F(DriverStage, WithoutThePackageFolderInstallPutsDriverFirstAndUninstallLeavesThePath) {
-    HKEY raw = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_SET_VALUE, &raw),
-              ERROR_SUCCESS);
     const std::wstring original = L"%SystemRoot%\\inf";
-    RegSetValueExW(raw, kDevicePathValue, 0, REG_EXPAND_SZ,
-                   reinterpret_cast<const BYTE*>(original.c_str()),
-                   static_cast<DWORD>((original.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(raw);
+    SetSearchPath(original);
     install();
     EXPECT_EQ(ReadMachineString(kCurrentVersionKey, kDevicePathValue), L"DRIVER;" + original);
     RecordingShell shell;

@@ -2,6 +2,7 @@
 
 #include "common/UniqueResource.h"
 #include "installer/PackageFolder.h"
+#include "installer/SearchPath.h"
 #include "sim/SimDeviceState.h"
 
 #include <shellapi.h>
@@ -9,14 +10,7 @@
 #include <vector>
 
 PackageFolderValue::PackageFolderValue(const std::wstring& folder) {
-    HKEY raw = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPackageKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &raw, nullptr) != ERROR_SUCCESS)
-        return;
-    UniqueRegKey key(raw);
-    RegSetValueExW(key.get(), kPackageFolderValue, 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+    WriteMachineString(kPackageKey, kPackageFolderValue, folder);
 }
 
 PackageFolderValue::~PackageFolderValue() {
@@ -93,6 +87,39 @@ bool MachineKeyExists(const wchar_t* keyPath) {
         return false;
     RegCloseKey(raw);
     return true;
+}
+
+void WriteMachineString(const wchar_t* keyPath, const wchar_t* value, const std::wstring& text,
+                        DWORD type) {
+    HKEY raw = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    UniqueRegKey key(raw);
+    RegSetValueExW(key.get(), value, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void DeleteMachineValue(const wchar_t* keyPath, const wchar_t* value) {
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS)
+        return;
+    UniqueRegKey key(raw);
+    RegDeleteValueW(key.get(), value);
+}
+
+SavedSearchPath::SavedSearchPath()
+    : saved_(ReadMachineString(kCurrentVersionKey, kDevicePathValue)) {}
+
+SavedSearchPath::~SavedSearchPath() {
+    if (saved_ == L"<missing>")
+        DeleteMachineValue(kCurrentVersionKey, kDevicePathValue);
+    else
+        SetSearchPath(saved_);
+}
+
+void SetSearchPath(const std::wstring& text, DWORD type) {
+    WriteMachineString(kCurrentVersionKey, kDevicePathValue, text, type);
 }
 
 std::wstring Widen(const std::string& text) {

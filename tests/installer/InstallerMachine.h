@@ -1,8 +1,10 @@
 // The parts of the machine an installer test sets up and puts back: the package-folder value,
-// the simulated Windows version, and files in a scratch package folder.
+// the driver search path, the simulated Windows version, and files in a scratch package folder.
 #pragma once
 
 #include "common/WindowsVersion.h"
+
+#include <windows.h>
 
 #include <string>
 
@@ -23,4 +25,21 @@ void RemoveFolder(const std::wstring& folder);
 // A registry string value of HKLM, or "<missing>".
 std::wstring ReadMachineString(const wchar_t* key, const wchar_t* value);
 bool MachineKeyExists(const wchar_t* key);
+// Sets a registry string value of HKLM, making its key when missing; or deletes the value.
+void WriteMachineString(const wchar_t* key, const wchar_t* value, const std::wstring& text,
+                        DWORD type = REG_SZ);
+void DeleteMachineValue(const wchar_t* key, const wchar_t* value);
+
+// The driver search path ("DevicePath") as the test found it, put back when the holder goes.
+class SavedSearchPath {
+public:
+    SavedSearchPath();
+    ~SavedSearchPath();
+    SavedSearchPath(const SavedSearchPath&) = delete;
+    SavedSearchPath& operator=(const SavedSearchPath&) = delete;
+
+private:
+    std::wstring saved_;
+};
+void SetSearchPath(const std::wstring& text, DWORD type = REG_EXPAND_SZ);
 std::wstring Widen(const std::string& text);

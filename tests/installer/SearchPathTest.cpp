@@ -48,36 +48,14 @@ TEST(SearchPathText, CutTakesOneSeparatorWithTheEntry) {
 class SearchPathRegistry : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedPath_ = ReadMachineString(kCurrentVersionKey, kDevicePathValue);
         hadPolicies_ = MachineKeyExists(kPoliciesKey);
-        setDevicePath(L"%SystemRoot%\\inf");
+        SetSearchPath(L"%SystemRoot%\\inf");
     }
     void TearDown() override {
-        if (savedPath_ == L"<missing>")
-            deleteDevicePath();
-        else
-            setDevicePath(savedPath_);
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, kSigningSettingsKey);
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Microsoft\\Windows\\DeviceInstall");
         if (!hadPolicies_)
             RegDeleteKeyW(HKEY_LOCAL_MACHINE, kPoliciesKey);
-    }
-    static void setDevicePath(const std::wstring& text, DWORD type = REG_EXPAND_SZ) {
-        HKEY raw = nullptr;
-        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_SET_VALUE, &raw),
-                  ERROR_SUCCESS);
-        UniqueRegKey key(raw);
-        RegSetValueExW(key.get(), kDevicePathValue, 0, type,
-                       reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    }
-    static void deleteDevicePath() {
-        HKEY raw = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_SET_VALUE, &raw) ==
-            ERROR_SUCCESS) {
-            RegDeleteValueW(raw, kDevicePathValue);
-            RegCloseKey(raw);
-        }
     }
     static DWORD devicePathType() {
         HKEY raw = nullptr;
@@ -111,7 +89,7 @@ protected:
         RegCloseKey(raw);
     }
 
-    std::wstring savedPath_;
+    SavedSearchPath savedPath_;
     bool hadPolicies_ = false;
 };
 
@@ -129,18 +107,18 @@ TEST_F(SearchPathRegistry, InstallTwiceKeepsOneEntryAndUninstallRestoresThePath)
 }
 
 TEST_F(SearchPathRegistry, InstallKeepsThePathsTypeAndUninstallWritesExpandable) {
-    setDevicePath(L"C:\\A;C:\\B", REG_SZ);
+    SetSearchPath(L"C:\\A;C:\\B", REG_SZ);
     AddDriverFolderToSearchPath(L"C:\\Pkg\\");
     EXPECT_EQ(devicePath(), L"C:\\PKG\\DRIVER;C:\\A;C:\\B");
     EXPECT_EQ(devicePathType(), static_cast<DWORD>(REG_SZ));
-    setDevicePath(L"C:\\A;C:\\PKG\\DRIVER;C:\\B", REG_SZ);
+    SetSearchPath(L"C:\\A;C:\\PKG\\DRIVER;C:\\B", REG_SZ);
     RemoveDriverFolderFromSearchPath(L"C:\\Pkg\\");
     EXPECT_EQ(devicePath(), L"C:\\A;C:\\B");
     EXPECT_EQ(devicePathType(), static_cast<DWORD>(REG_EXPAND_SZ));
 }
 
 TEST_F(SearchPathRegistry, AMissingOrForeignPathIsLeftAlone) {
-    deleteDevicePath();
+    DeleteMachineValue(kCurrentVersionKey, kDevicePathValue);
     AddDriverFolderToSearchPath(L"C:\\Pkg\\");
     EXPECT_EQ(devicePath(), L"<missing>");
     // A value that is no text is not ours to rewrite.

@@ -5,7 +5,6 @@
 
 #include <commctrl.h>
 
-#include <vector>
 
 namespace {
 
