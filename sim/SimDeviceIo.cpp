@@ -2,7 +2,7 @@
 // other path, as Windows refuses a path with no device behind it.
 #include "ports/DeviceIo.h"
 
-#include "CriticalSection.h"
+#include "HandleTable.h"
 #include "SharedRead.h"
 #include "SimDeviceState.h"
 #include "SimKernelDevices.h"
@@ -19,40 +19,8 @@ struct OpenDevice {
     int filter = -1; // a topology filter; -1: the Trelvik device
 };
 
-// Handles this process opened and has not closed: nothing else is dereferenced.
-class HandleTable {
-public:
-    HANDLE add(std::unique_ptr<OpenDevice> device) {
-        sim::Locked l(lock_);
-        open_.push_back(device.get());
-        return static_cast<HANDLE>(device.release());
-    }
-    bool find(HANDLE handle, OpenDevice* copy) {
-        sim::Locked l(lock_);
-        auto at = std::find(open_.begin(), open_.end(), handle);
-        if (at == open_.end())
-            return false;
-        *copy = **at;
-        return true;
-    }
-    bool remove(HANDLE handle) {
-        sim::Locked l(lock_);
-        auto at = std::find(open_.begin(), open_.end(), handle);
-        if (at == open_.end())
-            return false;
-        delete *at;
-        open_.erase(at);
-        return true;
-    }
-
-private:
-    sim::CriticalSection lock_;
-    std::vector<OpenDevice*> open_;
-};
-
-HandleTable& table() {
-    static HandleTable* t = new HandleTable(); // handles may outlive the statics
-    return *t;
+sim::HandleTable<OpenDevice>& table() {
+    return sim::HandleTable<OpenDevice>::instance();
 }
 
 HANDLE refuse(DWORD error) {
@@ -78,7 +46,7 @@ public:
                     sim::switchedOn(sim::state()->faults.topologyOpenFails))
                     return refuse(ERROR_ACCESS_DENIED);
             }
-            return table().add(std::move(device));
+            return static_cast<HANDLE>(table().add(std::move(device)));
         } catch (...) {
             return refuse(ERROR_NOT_ENOUGH_MEMORY);
         }
@@ -87,7 +55,7 @@ public:
     BOOL deviceIoControl(HANDLE handle, DWORD code, void* in, DWORD inSize, void* out,
                          DWORD outSize, DWORD* returned) override {
         OpenDevice device;
-        if (!table().find(handle, &device)) {
+        if (!table().copy(handle, &device)) {
             SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
@@ -97,7 +65,7 @@ public:
     }
 
     BOOL closeHandle(HANDLE handle) override {
-        if (table().remove(handle))
+        if (table().take(handle))
             return TRUE;
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

@@ -2,7 +2,7 @@
 // and the topology filters of the sound devices attached.
 #include "ports/DeviceSetup.h"
 
-#include "CriticalSection.h"
+#include "HandleTable.h"
 #include "SharedRead.h"
 #include "SimDeviceState.h"
 #include "SimInstallerRecord.h"
@@ -45,37 +45,8 @@ bool sameText(const char* a, const char* b) {
     return lstrcmpiA(a, b) == 0;
 }
 
-// Sets this process handed out and has not destroyed: nothing else is dereferenced.
-class SetRegistry {
-public:
-    HDEVINFO add(DeviceInfoSet* set) {
-        sim::Locked l(lock_);
-        sets_.push_back(set);
-        return static_cast<HDEVINFO>(set);
-    }
-    DeviceInfoSet* find(HDEVINFO handle) {
-        sim::Locked l(lock_);
-        auto at = std::find(sets_.begin(), sets_.end(), handle);
-        return at == sets_.end() ? nullptr : *at;
-    }
-    DeviceInfoSet* remove(HDEVINFO handle) {
-        sim::Locked l(lock_);
-        auto at = std::find(sets_.begin(), sets_.end(), handle);
-        if (at == sets_.end())
-            return nullptr;
-        DeviceInfoSet* set = *at;
-        sets_.erase(at);
-        return set;
-    }
-
-private:
-    sim::CriticalSection lock_;
-    std::vector<DeviceInfoSet*> sets_;
-};
-
-SetRegistry& registry() {
-    static SetRegistry* r = new SetRegistry(); // sets may outlive the statics
-    return *r;
+sim::HandleTable<DeviceInfoSet>& registry() {
+    return sim::HandleTable<DeviceInfoSet>::instance();
 }
 
 BOOL fail(DWORD error) {
@@ -143,9 +114,7 @@ public:
                 addTopologyFilters(*set, enumerator);
             else
                 addDevNodes(*set, enumerator);
-            HDEVINFO handle = registry().add(set.get());
-            set.release();
-            return handle;
+            return static_cast<HDEVINFO>(registry().add(std::move(set)));
         } catch (...) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return INVALID_HANDLE_VALUE;
@@ -251,10 +220,8 @@ public:
     }
 
     BOOL destroyDeviceInfoList(HDEVINFO handle) override {
-        DeviceInfoSet* set = registry().remove(handle);
-        if (set == nullptr)
+        if (!registry().take(handle))
             return fail(ERROR_INVALID_HANDLE);
-        delete set;
         return TRUE;
     }
 

@@ -4,7 +4,7 @@
 // one speaker line.
 #include "ports/Mixer.h"
 
-#include "CriticalSection.h"
+#include "HandleTable.h"
 #include "SharedRead.h"
 #include "SimDeviceState.h"
 
@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -76,40 +77,8 @@ struct OpenMixer {
     UINT id;
 };
 
-class HandleTable {
-public:
-    HMIXER add(UINT id) {
-        sim::Locked l(lock_);
-        auto* m = new OpenMixer{id};
-        open_.push_back(m);
-        return reinterpret_cast<HMIXER>(m);
-    }
-    bool find(HMIXER h, UINT* id) {
-        sim::Locked l(lock_);
-        auto at = std::find(open_.begin(), open_.end(), reinterpret_cast<OpenMixer*>(h));
-        if (at == open_.end())
-            return false;
-        *id = (*at)->id;
-        return true;
-    }
-    bool remove(HMIXER h) {
-        sim::Locked l(lock_);
-        auto at = std::find(open_.begin(), open_.end(), reinterpret_cast<OpenMixer*>(h));
-        if (at == open_.end())
-            return false;
-        delete *at;
-        open_.erase(at);
-        return true;
-    }
-
-private:
-    sim::CriticalSection lock_;
-    std::vector<OpenMixer*> open_;
-};
-
-HandleTable& handles() {
-    static HandleTable* t = new HandleTable();
-    return *t;
+sim::HandleTable<OpenMixer>& handles() {
+    return sim::HandleTable<OpenMixer>::instance();
 }
 
 UINT mixerCount() {
@@ -127,8 +96,13 @@ const std::vector<DestinationShape>& tableOf(UINT id) {
 
 // The mixer an object names: a handle or an identifier, as the flags say.
 bool resolve(HMIXEROBJ object, DWORD flags, UINT* id) {
-    if ((flags & kObjectTypeMask) == MIXER_OBJECTF_HMIXER)
-        return handles().find(reinterpret_cast<HMIXER>(object), id);
+    if ((flags & kObjectTypeMask) == MIXER_OBJECTF_HMIXER) {
+        OpenMixer open = {};
+        if (!handles().copy(object, &open))
+            return false;
+        *id = open.id;
+        return true;
+    }
     if ((flags & kObjectTypeMask) != MIXER_OBJECTF_MIXER)
         return false;
     *id = static_cast<UINT>(reinterpret_cast<UINT_PTR>(object));
@@ -218,7 +192,8 @@ public:
         if (device(id) == nullptr || sim::switchedOn(sim::state()->unplugged))
             return MMSYSERR_BADDEVICEID;
         try {
-            *handle = handles().add(id);
+            *handle =
+                static_cast<HMIXER>(handles().add(std::make_unique<OpenMixer>(OpenMixer{id})));
         } catch (...) {
             return MMSYSERR_NOMEM;
         }
@@ -226,7 +201,7 @@ public:
     }
 
     MMRESULT close(HMIXER handle) override {
-        return handles().remove(handle) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
+        return handles().take(handle) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
     }
 
     MMRESULT getLineInfo(HMIXEROBJ object, MIXERLINEA* line, DWORD flags) override {
