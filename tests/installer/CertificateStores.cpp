@@ -3,36 +3,22 @@
 #include "InstallerMachine.h"
 
 #include "common/UniqueResource.h"
+#include "tools/certmgr/CertificateHandles.h"
 #include "support/TestProcess.h"
 
 #include <wincrypt.h>
 
 namespace {
 
-struct StoreTraits {
-    using Type = HCERTSTORE;
-    static Type invalid() { return nullptr; }
-    static bool isValid(Type s) { return s != nullptr; }
-    static void close(Type s) { CertCloseStore(s, 0); }
-};
-struct ContextTraits {
-    using Type = PCCERT_CONTEXT;
-    static Type invalid() { return nullptr; }
-    static bool isValid(Type c) { return c != nullptr; }
-    static void close(Type c) { CertFreeCertificateContext(c); }
-};
-using UniqueStore = UniqueResource<StoreTraits>;
-using UniqueContext = UniqueResource<ContextTraits>;
-
-UniqueStore openStore(const wchar_t* store) {
-    return UniqueStore(
+UniqueCertStore openStore(const wchar_t* store) {
+    return UniqueCertStore(
         CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, store));
 }
 
 // The store's copy of `certificate`, found by its whole encoding.
 PCCERT_CONTEXT findIn(HCERTSTORE store, const std::vector<BYTE>& certificate) {
-    UniqueContext wanted(CertCreateCertificateContext(X509_ASN_ENCODING, certificate.data(),
-                                                      static_cast<DWORD>(certificate.size())));
+    UniqueCertContext wanted(CertCreateCertificateContext(X509_ASN_ENCODING, certificate.data(),
+                                                          static_cast<DWORD>(certificate.size())));
     if (!wanted)
         return nullptr;
     return CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, wanted.get(),
@@ -58,15 +44,15 @@ std::vector<BYTE> ReadWholeFile(const std::wstring& path) {
 }
 
 bool MachineStoreHolds(const wchar_t* storeName, const std::vector<BYTE>& certificate) {
-    UniqueStore store = openStore(storeName);
+    UniqueCertStore store = openStore(storeName);
     if (!store)
         return false;
-    UniqueContext found(findIn(store.get(), certificate));
+    UniqueCertContext found(findIn(store.get(), certificate));
     return found.valid();
 }
 
 void RemoveFromMachineStore(const wchar_t* storeName, const std::vector<BYTE>& certificate) {
-    UniqueStore store = openStore(storeName);
+    UniqueCertStore store = openStore(storeName);
     if (!store)
         return;
     // Deleting frees the context, found or not.
@@ -74,8 +60,8 @@ void RemoveFromMachineStore(const wchar_t* storeName, const std::vector<BYTE>& c
         CertDeleteCertificateFromStore(found);
     // Wine reports the deletion but keeps the copy in the registry, where the system stores of
     // the local machine live: take it out there too, by its thumbprint.
-    UniqueContext parsed(CertCreateCertificateContext(X509_ASN_ENCODING, certificate.data(),
-                                                      static_cast<DWORD>(certificate.size())));
+    UniqueCertContext parsed(CertCreateCertificateContext(X509_ASN_ENCODING, certificate.data(),
+                                                          static_cast<DWORD>(certificate.size())));
     BYTE hash[20] = {};
     DWORD size = sizeof(hash);
     if (!parsed ||

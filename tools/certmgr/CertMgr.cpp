@@ -8,6 +8,7 @@
 #include <shellapi.h>
 #include <wincrypt.h>
 
+#include "CertificateHandles.h"
 #include "common/UniqueResource.h"
 
 #include <cwchar>
@@ -31,18 +32,6 @@ struct ArgvTraits {
     static Type invalid() { return nullptr; }
     static bool isValid(Type p) { return p != nullptr; }
     static void close(Type p) { LocalFree(p); }
-};
-struct CertStoreTraits {
-    using Type = HCERTSTORE;
-    static Type invalid() { return nullptr; }
-    static bool isValid(Type s) { return s != nullptr; }
-    static void close(Type s) { CertCloseStore(s, 0); }
-};
-struct CertContextTraits {
-    using Type = PCCERT_CONTEXT;
-    static Type invalid() { return nullptr; }
-    static bool isValid(Type c) { return c != nullptr; }
-    static void close(Type c) { CertFreeCertificateContext(c); }
 };
 
 struct StoreName {
@@ -79,8 +68,8 @@ int addCertificate(const wchar_t* file, const wchar_t* systemStore) {
     std::vector<BYTE> data;
     if (!readFile(file, data))
         return kUnreadableFile;
-    UniqueResource<CertStoreTraits> store(CertOpenStore(
-        CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, systemStore));
+    UniqueCertStore store(CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                        CERT_SYSTEM_STORE_LOCAL_MACHINE, systemStore));
     if (!store)
         return kStoreNotOpened;
     PCCERT_CONTEXT added = nullptr;
@@ -88,7 +77,7 @@ int addCertificate(const wchar_t* file, const wchar_t* systemStore) {
                                           data.data(), static_cast<DWORD>(data.size()),
                                           CERT_STORE_ADD_REPLACE_EXISTING, &added))
         return kNotAdded;
-    UniqueResource<CertContextTraits> context(added);
+    UniqueCertContext context(added);
     return kAdded;
 }
 
