@@ -21,8 +21,6 @@ namespace {
 
 constexpr char kTipPresent[] = "Quenvora-K9 USB Audio";
 constexpr char kTipAbsent[] = "No Device";
-constexpr char kBothStreamsWarning[] =
-    "Stop player and recorder before new audio format setting takes effect.";
 constexpr COLORREF kDarkRed = 0x00007F;
 constexpr UINT kTimerPeriodMs = 100;
 // Ticks of the timer: an open attempt every 2 s, the format page every 1 s (its warning blanked
@@ -232,9 +230,6 @@ BOOL CAudioCPLDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 void CAudioCPLDlg::React(CommandReaction reaction) {
     switch (reaction) {
-    case CommandReaction::About:
-        RunAboutBox();
-        break;
     case CommandReaction::Show:
         ShowWindow(m_hWnd, SW_RESTORE);
         break;

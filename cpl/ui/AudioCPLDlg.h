@@ -34,7 +34,7 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
-    enum class CommandReaction { About, Show, Hide, Exit, ShowPanel, RefreshAsio, Nothing };
+    enum class CommandReaction { Show, Hide, Exit, ShowPanel, RefreshAsio, Nothing };
     struct CommandRow {
         UINT command;
         CommandReaction reaction;

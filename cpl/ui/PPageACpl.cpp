@@ -12,8 +12,6 @@ constexpr COLORREF kBlack = 0x000000;
 
 constexpr char kPlayerWarning[] = "Stop player before new audio format setting takes effect.";
 constexpr char kRecorderWarning[] = "Stop recorder before new audio format setting takes effect.";
-constexpr char kBothWarning[] =
-    "Stop player and recorder before new audio format setting takes effect.";
 
 // The status rows appear only where the device tells its streams (the topology filter).
 constexpr int kStatusRowIds[] = {IDC_PLAY_STATUS_LABEL, IDC_PLAY_STATUS, IDC_REC_STATUS_LABEL,
@@ -134,23 +132,29 @@ bool CPPageACpl::ChosenFormat(int listId, int& bits, unsigned& rate) const {
     return ParseFormatText(text, bits, rate);
 }
 
-bool CPPageACpl::ReadChosenFormats(DeviceFormatRecord& record) {
-    if (m_device == nullptr)
-        return false;
+bool CPPageACpl::RecordOfLists(DeviceFormatRecord& record) const {
     record = {};
     record.size = sizeof(DeviceFormatRecord);
-    record.playbackFixed = 1;
-    record.recordFixed = 1;
     int bits = 0;
     unsigned rate = 0;
     if (!ChosenFormat(IDC_PLAY_FORMAT, bits, rate))
         return false;
     record.playbackBits = static_cast<uint8_t>(bits);
     record.playbackRate = rate;
+    record.playbackFixed = (bits != 0 || rate != 0) ? 1 : 0; // "Auto" gives 0
     if (!ChosenFormat(IDC_REC_FORMAT, bits, rate))
         return false;
     record.recordBits = static_cast<uint8_t>(bits);
     record.recordRate = rate;
+    record.recordFixed = (bits != 0 || rate != 0) ? 1 : 0;
+    return true;
+}
+
+bool CPPageACpl::ReadChosenFormats(DeviceFormatRecord& record) {
+    if (m_device == nullptr || !RecordOfLists(record))
+        return false;
+    record.playbackFixed = 1;
+    record.recordFixed = 1;
     return m_device->AccessFormat(true, &record);
 }
 
@@ -228,22 +232,9 @@ bool CPPageACpl::OnFixedClicked(WPARAM, LPARAM, LRESULT& result) {
 }
 
 void CPPageACpl::ApplySelection() {
-    if (m_device == nullptr)
+    DeviceFormatRecord record;
+    if (m_device == nullptr || !RecordOfLists(record))
         return;
-    DeviceFormatRecord record = {};
-    record.size = sizeof(DeviceFormatRecord);
-    int bits = 0;
-    unsigned rate = 0;
-    if (!ChosenFormat(IDC_PLAY_FORMAT, bits, rate))
-        return;
-    record.playbackBits = static_cast<uint8_t>(bits);
-    record.playbackRate = rate;
-    record.playbackFixed = (bits != 0 || rate != 0) ? 1 : 0;
-    if (!ChosenFormat(IDC_REC_FORMAT, bits, rate))
-        return;
-    record.recordBits = static_cast<uint8_t>(bits);
-    record.recordRate = rate;
-    record.recordFixed = (bits != 0 || rate != 0) ? 1 : 0;
     // The next refresh shows what the device accepted.
     m_device->AccessFormat(false, &record);
 }
@@ -309,7 +300,7 @@ void CPPageACpl::PollDevice() {
     const bool playWaits = m_playback.active && m_playback.deviceIndex != m_playback.selectedIndex;
     const bool recWaits = m_record.active && m_record.deviceIndex != m_record.selectedIndex;
     if (playWaits && recWaits)
-        m_mainDialog->ShowMessageLine(kBothWarning, true);
+        m_mainDialog->ShowMessageLine(kBothStreamsWarning, true);
     else if (playWaits)
         m_mainDialog->ShowMessageLine(kPlayerWarning, true);
     else if (recWaits)

@@ -6,6 +6,11 @@
 #include "FormatText.h"
 #include "framework/Dialog.h"
 
+// The warning the page shows while both streams run in a format other than the one chosen; the
+// main dialog also starts the message line with it.
+constexpr char kBothStreamsWarning[] =
+    "Stop player and recorder before new audio format setting takes effect.";
+
 class CAudioCPLDlg;
 class CUsbAudioDevice;
 
@@ -48,6 +53,8 @@ private:
     int CurrentSelection(int listId) const;
     // The list's current entry as (bits, rate); false when it does not parse.
     bool ChosenFormat(int listId, int& bits, unsigned& rate) const;
+    // Both lists' choices as a format record; false when a list's text is no entry.
+    bool RecordOfLists(DeviceFormatRecord& record) const;
     bool ReadChosenFormats(DeviceFormatRecord& record);
     void ApplySelection();
     void ShowStatus(Direction& direction, bool active, int bits, unsigned rate);
