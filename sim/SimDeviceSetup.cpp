@@ -54,12 +54,20 @@ BOOL fail(DWORD error) {
     return FALSE;
 }
 
-// The node `data` names in `set`: its DevInst is the one-based index we gave it.
-const SetEntry* nodeOf(const DeviceInfoSet& set, const SP_DEVINFO_DATA* data) {
-    if (data == nullptr || data->cbSize != sizeof(SP_DEVINFO_DATA) || data->DevInst == 0 ||
-        data->DevInst > set.nodes.size())
+// The node a call names by set and element (its DevInst is the one-based index we gave it), or
+// nullptr with the error SetupAPI gives.
+const SetEntry* nodeOf(HDEVINFO handle, const SP_DEVINFO_DATA* data) {
+    const DeviceInfoSet* set = registry().find(handle);
+    if (set == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
-    return &set.nodes[data->DevInst - 1];
+    }
+    if (data == nullptr || data->cbSize != sizeof(SP_DEVINFO_DATA) || data->DevInst == 0 ||
+        data->DevInst > set->nodes.size()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return &set->nodes[data->DevInst - 1];
 }
 
 BOOL copyOut(const std::string& text, char* buffer, DWORD size, DWORD* requiredSize) {
@@ -138,12 +146,9 @@ public:
     BOOL getDeviceRegistryProperty(HDEVINFO handle, SP_DEVINFO_DATA* data, DWORD property,
                                    DWORD* dataType, BYTE* buffer, DWORD size,
                                    DWORD* requiredSize) override {
-        const DeviceInfoSet* set = registry().find(handle);
-        if (set == nullptr)
-            return fail(ERROR_INVALID_HANDLE);
-        const SetEntry* node = nodeOf(*set, data);
+        const SetEntry* node = nodeOf(handle, data);
         if (node == nullptr)
-            return fail(ERROR_INVALID_PARAMETER);
+            return FALSE;
         if (buffer == nullptr && size != 0)
             return fail(ERROR_INVALID_USER_BUFFER);
         // The instance carries the friendly name its INF gives it and the service it runs on.
@@ -159,12 +164,9 @@ public:
 
     BOOL getDeviceInstanceId(HDEVINFO handle, SP_DEVINFO_DATA* data, char* id, DWORD size,
                              DWORD* requiredSize) override {
-        const DeviceInfoSet* set = registry().find(handle);
-        if (set == nullptr)
-            return fail(ERROR_INVALID_HANDLE);
-        const SetEntry* node = nodeOf(*set, data);
+        const SetEntry* node = nodeOf(handle, data);
         if (node == nullptr)
-            return fail(ERROR_INVALID_PARAMETER);
+            return FALSE;
         if (id == nullptr && size != 0)
             return fail(ERROR_INVALID_USER_BUFFER);
         return copyOut(node->instanceId, id, size, requiredSize);
