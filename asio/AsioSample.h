@@ -125,9 +125,22 @@ public:
     int inChannelTotal = 0;
     int outChannelTotal = 0;
 
+    // The driver's own threads hold the object's memory while they run, so that a host that
+    // releases it meanwhile (from another thread, or from inside a callback) frees it only once
+    // they have left. Taken before a thread starts; the last one given back deletes it.
+    void holdMemory() { memoryHolds_.fetch_add(1); }
+    void releaseMemory();
+
 private:
+    void lastReferenceGone() override;
+    // Stops the stream, gives the device back and tells the panel: what the host's last
+    // Release does, whoever still holds the memory.
+    void endObject();
     void publishLoad();
     void disposeChannelBuffers();
+
+    std::atomic<int> memoryHolds_{1}; // the host's references count as one
+    bool ended = false;
 
     bool loadPublished = false;
     void raiseTimeFlags(unsigned long flags);

@@ -49,7 +49,25 @@ void AsioSample::publishLoad() {
 }
 
 AsioSample::~AsioSample() {
+    // Deleted without its last Release (a failed creation): it ends here.
+    if (!ended)
+        endObject();
+}
+
+void AsioSample::lastReferenceGone() {
+    endObject();
+    releaseMemory();
+}
+
+void AsioSample::releaseMemory() {
+    if (memoryHolds_.fetch_sub(1) == 1)
+        delete this;
+}
+
+void AsioSample::endObject() {
+    ended = true;
     guardedVoid([this] {
+        Locked lifecycle(engine().lifecycle);
         stop();
         releaseOutputEndpoints(*this);
         releaseInputEndpoints(*this);

@@ -15,8 +15,9 @@ ASIOBool AsioSample::init(void* /*sysHandle*/) {
     if (isInitialised)
         return ASIOTrue;
     return guarded<ASIOBool>(ASIOFalse, [&] {
-        std::strcpy(lastError, kOpenFailureText);
         EngineState& eng = engine();
+        Locked lifecycle(eng.lifecycle);
+        std::strcpy(lastError, kOpenFailureText);
         // One object per host process opens the device; another one in the same host (a host
         // probing drivers while it streams) must not take the rings from under the first.
         AsioSample* owner = nullptr;
@@ -62,6 +63,7 @@ ASIOBool AsioSample::init(void* /*sysHandle*/) {
 
 ASIOError AsioSample::start() {
     return guarded<ASIOError>(ASE_NotPresent, [&] {
+        Locked lifecycle(engine().lifecycle);
         if (AsioSharedBlock* b = block())
             b->streamRunning = 1;
         notify(ASIOWM_START);
@@ -79,6 +81,7 @@ ASIOError AsioSample::start() {
 
 ASIOError AsioSample::stop() {
     return guarded<ASIOError>(ASE_NotPresent, [&] {
+        Locked lifecycle(engine().lifecycle);
         stopStreaming(*this);
         if (AsioSharedBlock* b = block())
             b->streamRunning = 0;
@@ -90,6 +93,7 @@ ASIOError AsioSample::stop() {
 ASIOError AsioSample::createBuffers(ASIOBufferInfo* bufferInfos, long numChannels, long bufferSize,
                                     ASIOCallbacks* callbacks) {
     return guarded<ASIOError>(ASE_NoMemory, [&] {
+        Locked lifecycle(engine().lifecycle);
         if (isRunning || activeInCount != 0 || activeOutCount != 0)
             return ASE_InvalidParameter;
         if (!isBufferSizeInRange(bufferSize))
@@ -158,6 +162,7 @@ ASIOError AsioSample::createBuffers(ASIOBufferInfo* bufferInfos, long numChannel
 
 ASIOError AsioSample::disposeBuffers() {
     return guarded<ASIOError>(ASE_NotPresent, [&] {
+        Locked lifecycle(engine().lifecycle);
         stopMonitor(*this);
         stop();
         hostCallbacks = nullptr;

@@ -54,7 +54,7 @@ ULONG STDMETHODCALLTYPE CUnknown::NonDelegatingRelease() {
     if (count == 0) {
         // Releases made while the destructor runs must not reach zero a second time.
         refCount_ = 1;
-        guardedVoid([this] { delete this; });
+        guardedVoid([this] { lastReferenceGone(); });
         return 0;
     }
     return atLeastOne(count);

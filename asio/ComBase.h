@@ -37,6 +37,11 @@ public:
     // The controlling unknown: the outer object when aggregated, else our own inner one.
     IUnknown* owner() const { return owner_; }
 
+protected:
+    // Runs when the last reference goes; an object whose memory others still use for a while
+    // (its own threads) ends itself and frees the memory later.
+    virtual void lastReferenceGone() { delete this; }
+
 private:
     IUnknown* owner_;
     volatile LONG refCount_ = 0;

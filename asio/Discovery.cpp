@@ -294,8 +294,9 @@ void releaseOutputEndpoints(AsioSample& driver) {
         return;
     EngineState& eng = engine();
     for (int slot = 0; slot < kEndpointSlots; ++slot) {
-        if (driver.waveOutHandles[slot] != nullptr)
-            closeOutputEndpoint(driver, slot);
+        // A ring whose endpoint the device kept stays mapped for it, out of the driver's hands.
+        if (!closeOutputEndpoint(driver, slot))
+            static_cast<void>(eng.outRingViews[slot].release());
         eng.outRingViews[slot].reset();
         eng.outRingMappings[slot].reset();
         eng.outRingClaims[slot].reset();
@@ -308,8 +309,8 @@ void releaseInputEndpoints(AsioSample& driver) {
         return;
     EngineState& eng = engine();
     for (int slot = 0; slot < kEndpointSlots; ++slot) {
-        if (driver.waveInHandles[slot] != nullptr)
-            closeInputEndpoint(driver, slot);
+        if (!closeInputEndpoint(driver, slot))
+            static_cast<void>(eng.inRingViews[slot].release());
         eng.inRingViews[slot].reset();
         eng.inRingMappings[slot].reset();
         eng.inRingClaims[slot].reset();

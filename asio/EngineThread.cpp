@@ -1,5 +1,6 @@
 #include "EngineThread.h"
 
+#include "AsioSample.h"
 #include "ModuleReference.h"
 
 #include <new>
@@ -43,6 +44,8 @@ bool EngineThread::start(AsioSample& driver, Body body, void (*configure)(HANDLE
         delete control;
         return false;
     }
+    // The thread's own hold on the object, given back as it leaves.
+    driver.holdMemory();
     control->threadId_ = id;
     thread_.reset(thread);
     control_ = control;
@@ -81,6 +84,8 @@ DWORD WINAPI EngineThread::Control::main(void* param) {
     } catch (...) {
         OutputDebugStringA("QvK9ASIO: unexpected failure in a driver thread");
     }
+    // A host that released the object while this thread ran frees it here.
+    control->driver_->releaseMemory();
     control->phase_.store(Leaving);
     control->release();
     if (module != nullptr)

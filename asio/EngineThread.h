@@ -16,8 +16,8 @@ class AsioSample;
 // when the host keeps it there longer than the wait allows (a host that waits in stop for the
 // very callback it is blocking), or when the host ends it from inside that callback. A thread
 // that has been let go touches nothing of the driver once the host returns; it only leaves.
-// The thread keeps the module loaded until it has left, so its code outlives a host that
-// releases the driver meanwhile.
+// The thread keeps the module loaded and the driver object's memory alive until it has left, so
+// its code and the object outlive a host that releases the driver meanwhile.
 class EngineThread {
 public:
     class Control;

@@ -221,44 +221,36 @@ struct EndpointClosing {
     }
 };
 
-void closeEndpoints(const EndpointClosing& job) {
-    WaveEndpoints& wave = waveEndpoints();
-    EngineState& eng = engine();
-    for (int slot = 0; slot < kEndpointSlots; ++slot) {
-        if (HWAVEOUT handle = job.outputs[slot]) {
-            wave.outReset(handle);
-            for (WAVEHDR& header : eng.outHeaders[slot])
-                wave.outUnprepareHeader(handle, &header, sizeof header);
-            wave.outClose(handle);
-        }
-    }
-    for (int slot = 0; slot < kEndpointSlots; ++slot) {
-        if (HWAVEIN handle = job.inputs[slot]) {
-            wave.inStop(handle);
-            wave.inReset(handle);
-            for (WAVEHDR& header : eng.inHeaders[slot])
-                wave.inUnprepareHeader(handle, &header, sizeof header);
-            wave.inClose(handle);
-        }
-    }
+// True when the device gave every endpoint back; one it kept (a close that failed) may still
+// fill or play the ring blocks its headers point at.
+bool closeEndpoints(const EndpointClosing& job) {
+    bool closed = true;
+    for (int slot = 0; slot < kEndpointSlots; ++slot)
+        if (job.outputs[slot] != nullptr)
+            closed = closeOutputHandle(job.outputs[slot], slot) && closed;
+    for (int slot = 0; slot < kEndpointSlots; ++slot)
+        if (job.inputs[slot] != nullptr)
+            closed = closeInputHandle(job.inputs[slot], slot) && closed;
+    return closed;
 }
 
 DWORD WINAPI closingThread(void* param) {
     auto* job = static_cast<EndpointClosing*>(param);
     const HMODULE module = job->module;
+    DWORD closed = 0;
     try {
-        closeEndpoints(*job);
+        closed = closeEndpoints(*job) ? 1 : 0;
     } catch (...) {
         trace("QvK9ASIO: unexpected failure while closing the endpoints");
     }
     delete job;
     engine().closingThreads.fetch_sub(1);
     if (module != nullptr)
-        FreeLibraryAndExitThread(module, 0);
-    return 0;
+        FreeLibraryAndExitThread(module, closed);
+    return closed;
 }
 
-// Closes the job's endpoints; false when the device kept them past the wait.
+// Closes the job's endpoints; false when the device kept them past the wait, or kept one.
 bool closeWithinBound(std::unique_ptr<EndpointClosing> job) {
     EngineState& eng = engine();
     job->module = referenceDriverModule();
@@ -268,11 +260,12 @@ bool closeWithinBound(std::unique_ptr<EndpointClosing> job) {
         eng.closingThreads.fetch_sub(1);
         if (job->module != nullptr)
             FreeLibrary(job->module);
-        closeEndpoints(*job);
-        return true;
+        return closeEndpoints(*job);
     }
     job.release(); // the thread's now
-    return WaitForSingleObject(thread.get(), kClosingWaitMs) == WAIT_OBJECT_0;
+    DWORD closed = 0;
+    return WaitForSingleObject(thread.get(), kClosingWaitMs) == WAIT_OBJECT_0 &&
+           GetExitCodeThread(thread.get(), &closed) && closed == 1;
 }
 
 // The device still holds blocks of the rings: their views stay mapped for it, out of the
@@ -291,20 +284,22 @@ void closeStream(AsioSample& driver) {
     EngineState& eng = engine();
     eng.stopping = true;
     std::unique_ptr<EndpointClosing> job(new (std::nothrow) EndpointClosing);
+    bool closed = true;
     if (job == nullptr) {
         for (int slot = 0; slot < slotsOf(driver.outEndpointCount); ++slot)
-            closeOutputEndpoint(driver, slot);
+            closed = closeOutputEndpoint(driver, slot) && closed;
         for (int slot = 0; slot < slotsOf(driver.inEndpointCount); ++slot)
-            closeInputEndpoint(driver, slot);
+            closed = closeInputEndpoint(driver, slot) && closed;
     } else {
         for (int slot = 0; slot < slotsOf(driver.outEndpointCount); ++slot)
             job->outputs[slot] = std::exchange(driver.waveOutHandles[slot], nullptr);
         for (int slot = 0; slot < slotsOf(driver.inEndpointCount); ++slot)
             job->inputs[slot] = std::exchange(driver.waveInHandles[slot], nullptr);
+        closed = !job->any() || closeWithinBound(std::move(job));
     }
     driver.openOutCount = 0;
     driver.openInCount = 0;
-    if (job != nullptr && job->any() && !closeWithinBound(std::move(job))) {
+    if (!closed) {
         trace("QvK9ASIO: the device did not give its endpoints back; the rings stay with it");
         leaveRingsToTheDevice(eng);
         releaseTimerPeriod(eng);
@@ -661,29 +656,33 @@ void CALLBACK inputDone(HWAVEIN, UINT msg, DWORD_PTR, DWORD_PTR param1, DWORD_PT
     eng.completionsRunning.fetch_sub(1);
 }
 
-void closeOutputEndpoint(AsioSample& driver, int slot) {
+bool closeOutputEndpoint(AsioSample& driver, int slot) {
     if (slot < 0 || slot >= kEndpointSlots)
-        return;
+        return true;
     HWAVEOUT handle = std::exchange(driver.waveOutHandles[slot], nullptr);
-    if (handle == nullptr)
-        return;
+    return handle == nullptr || closeOutputHandle(handle, slot);
+}
+
+bool closeInputEndpoint(AsioSample& driver, int slot) {
+    if (slot < 0 || slot >= kEndpointSlots)
+        return true;
+    HWAVEIN handle = std::exchange(driver.waveInHandles[slot], nullptr);
+    return handle == nullptr || closeInputHandle(handle, slot);
+}
+
+bool closeOutputHandle(HWAVEOUT handle, int slot) {
     WaveEndpoints& wave = waveEndpoints();
     wave.outReset(handle);
     for (WAVEHDR& header : engine().outHeaders[slot])
         wave.outUnprepareHeader(handle, &header, sizeof header);
-    wave.outClose(handle);
+    return wave.outClose(handle) == MMSYSERR_NOERROR;
 }
 
-void closeInputEndpoint(AsioSample& driver, int slot) {
-    if (slot < 0 || slot >= kEndpointSlots)
-        return;
-    HWAVEIN handle = std::exchange(driver.waveInHandles[slot], nullptr);
-    if (handle == nullptr)
-        return;
+bool closeInputHandle(HWAVEIN handle, int slot) {
     WaveEndpoints& wave = waveEndpoints();
     wave.inStop(handle);
     wave.inReset(handle);
     for (WAVEHDR& header : engine().inHeaders[slot])
         wave.inUnprepareHeader(handle, &header, sizeof header);
-    wave.inClose(handle);
+    return wave.inClose(handle) == MMSYSERR_NOERROR;
 }

@@ -4,6 +4,7 @@
 
 #include "EndpointRing.h"
 #include "EngineThread.h"
+#include "common/CriticalSection.h"
 #include "common/UniqueResource.h"
 
 #include <windows.h>
@@ -15,6 +16,12 @@ class AsioSample;
 
 // Process-wide: one driver object per host process.
 struct EngineState {
+    // Held by every call that opens, streams, stops or ends: hosts make them from several
+    // threads at once (a callback that stops the stream while the main thread stops or
+    // releases), and each must find the last one finished, endpoints closed, before it goes on.
+    // Nobody holding it waits without end for a driver thread inside the host: such a thread
+    // is let go.
+    CriticalSection lifecycle;
     UniqueHandle outRingMappings[kEndpointSlots];
     UniqueHandle inRingMappings[kEndpointSlots];
     UniqueView outRingViews[kEndpointSlots];
@@ -78,7 +85,10 @@ void CALLBACK outputDone(HWAVEOUT handle, UINT msg, DWORD_PTR instance, DWORD_PT
 void CALLBACK inputDone(HWAVEIN handle, UINT msg, DWORD_PTR instance, DWORD_PTR param1,
                         DWORD_PTR param2);
 
-// Closes an open endpoint: output reset, unprepare its eight headers, close.
-void closeOutputEndpoint(AsioSample& driver, int slot);
-// Input stop, reset, unprepare its eight headers, close.
-void closeInputEndpoint(AsioSample& driver, int slot);
+// Closes an open endpoint: output reset, unprepare its eight headers, close. False when the
+// device kept it: its headers may still point into the slot's ring.
+bool closeOutputEndpoint(AsioSample& driver, int slot);
+bool closeOutputHandle(HWAVEOUT handle, int slot);
+// Input stop, reset, unprepare its eight headers, close; false when the device kept it.
+bool closeInputEndpoint(AsioSample& driver, int slot);
+bool closeInputHandle(HWAVEIN handle, int slot);

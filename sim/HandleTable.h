@@ -2,7 +2,7 @@
 // here before anything behind it is used, so a stale or made-up one is refused, never followed.
 #pragma once
 
-#include "CriticalSection.h"
+#include "common/CriticalSection.h"
 
 #include <algorithm>
 #include <memory>

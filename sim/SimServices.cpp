@@ -3,7 +3,7 @@
 // is simulated, since no kernel driver can run here. Its device appears while it runs.
 #include "ports/win32/ServicesWin32.h"
 
-#include "CriticalSection.h"
+#include "common/CriticalSection.h"
 #include "SharedRead.h"
 #include "SimDeviceState.h"
 
@@ -18,20 +18,20 @@ constexpr char kTrelvikService[] = "Trelvik";
 class TrelvikHandles {
 public:
     void add(SC_HANDLE h) {
-        sim::Locked l(lock_);
+        Locked l(lock_);
         handles_.push_back(h);
     }
     bool contains(SC_HANDLE h) {
-        sim::Locked l(lock_);
+        Locked l(lock_);
         return std::find(handles_.begin(), handles_.end(), h) != handles_.end();
     }
     void remove(SC_HANDLE h) {
-        sim::Locked l(lock_);
+        Locked l(lock_);
         handles_.erase(std::remove(handles_.begin(), handles_.end(), h), handles_.end());
     }
 
 private:
-    sim::CriticalSection lock_;
+    CriticalSection lock_;
     std::vector<SC_HANDLE> handles_;
 };
 

@@ -13,7 +13,7 @@
 // one stream per direction in a process, as the hardware's endpoints do.
 #pragma once
 
-#include "CriticalSection.h"
+#include "common/CriticalSection.h"
 #include "WaveStream.h"
 
 #include "common/UniqueResource.h"

@@ -2,7 +2,7 @@
 // the headers the application queued, and where the device clock stands in it.
 #pragma once
 
-#include "CriticalSection.h"
+#include "common/CriticalSection.h"
 #include "SimWaveFormat.h"
 
 #include <windows.h>

@@ -1,9 +1,7 @@
-// A process-local lock for the simulated machine's own bookkeeping, and its scoped holder.
+// A process-local lock (recursive, as critical sections are) and its scoped holder.
 #pragma once
 
 #include <windows.h>
-
-namespace sim {
 
 class CriticalSection {
 public:
@@ -29,5 +27,3 @@ public:
 private:
     CriticalSection& section_;
 };
-
-} // namespace sim
