@@ -14,13 +14,11 @@ struct CommandRow {
 };
 
 constexpr CommandRow kCommands[] = {
-    {"list", Command::List},
-    {"info", Command::Info},
-    {"probe", Command::Probe},
-    {"help", Command::Help},
+    {"list", Command::List}, {"info", Command::Info}, {"probe", Command::Probe},
+    {"soak", Command::Soak}, {"help", Command::Help},
 };
 
-enum CommandMask : unsigned { kInfo = 1, kProbe = 2 };
+enum CommandMask : unsigned { kInfo = 1, kProbe = 2, kSoak = 4 };
 
 bool parseNumber(const std::string& text, double& value) {
     if (text.empty())
@@ -39,6 +37,15 @@ bool parseWhole(const std::string& text, int& value) {
     return true;
 }
 
+bool parseCount(const std::string& text, uint64_t limit, uint64_t& value) {
+    if (text.empty() || text.size() > 20 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    errno = 0;
+    value = std::strtoull(text.c_str(), nullptr, 10);
+    return errno == 0 && value <= limit;
+}
+
 using Setter = std::string (*)(HostOptions&, const std::string&);
 
 struct OptionRow {
@@ -49,14 +56,14 @@ struct OptionRow {
 };
 
 const OptionRow kOptions[] = {
-    {"--driver", true, kInfo | kProbe,
+    {"--driver", true, kInfo | kProbe | kSoak,
      [](HostOptions& o, const std::string& v) -> std::string {
          if (v.empty() || v.size() > 200)
              return "--driver needs the name of an installed ASIO driver";
          o.driverName = v;
          return {};
      }},
-    {"--null-window", false, kInfo | kProbe,
+    {"--null-window", false, kInfo | kProbe | kSoak,
      [](HostOptions& o, const std::string&) -> std::string {
          o.nullWindow = true;
          return {};
@@ -95,6 +102,33 @@ const OptionRow kOptions[] = {
          o.timeInfo = false;
          return {};
      }},
+    {"--sessions", true, kSoak,
+     [](HostOptions& o, const std::string& v) -> std::string {
+         uint64_t n = 0;
+         if (!parseCount(v, 100000000, n) || n == 0)
+             return "--sessions takes a whole number from 1 to 100000000";
+         o.sessions = static_cast<int64_t>(n);
+         return {};
+     }},
+    {"--first", true, kSoak,
+     [](HostOptions& o, const std::string& v) -> std::string {
+         uint64_t n = 0;
+         if (!parseCount(v, 100000000, n))
+             return "--first takes a session number from 0 to 100000000";
+         o.firstSession = static_cast<int64_t>(n);
+         return {};
+     }},
+    {"--verbose", false, kSoak,
+     [](HostOptions& o, const std::string&) -> std::string {
+         o.verbose = true;
+         return {};
+     }},
+    {"--seed", true, kSoak,
+     [](HostOptions& o, const std::string& v) -> std::string {
+         if (!parseCount(v, UINT64_MAX, o.seed))
+             return "--seed takes a whole number from 0 to 18446744073709551615";
+         return {};
+     }},
 };
 
 unsigned maskOf(Command c) {
@@ -103,6 +137,8 @@ unsigned maskOf(Command c) {
         return kInfo;
     case Command::Probe:
         return kProbe;
+    case Command::Soak:
+        return kSoak;
     default:
         return 0;
     }
@@ -161,9 +197,10 @@ const char* usageText() {
            "  list    list the ASIO drivers installed on this machine\n"
            "  info    load a driver and print what it offers\n"
            "  probe   stream through a driver and measure what comes back\n"
+           "  soak    run many complete sessions in one process, each drawn from a seed\n"
            "  help    print this text\n"
            "\n"
-           "options of info and probe:\n"
+           "options of info, probe and soak:\n"
            "  --driver NAME      the driver's name under HKLM\\SOFTWARE\\ASIO\n"
            "                     (default \"Quenvora-K9 USB Audio ASIO\")\n"
            "  --null-window      pass a null window to init (default: the desktop window)\n"
@@ -176,6 +213,13 @@ const char* usageText() {
            "  --time-info        take bufferSwitchTimeInfo (default)\n"
            "  --no-time-info     take the plain bufferSwitch\n"
            "\n"
+           "options of soak:\n"
+           "  --sessions N       how many sessions to run (default 1000)\n"
+           "  --seed S           the seed every session's parameters are drawn from (default 1)\n"
+           "  --first K          start at session K of the seed's sequence (default 0); with\n"
+           "                     --sessions 1 it replays one session alone\n"
+           "  --verbose          a line for every session, with its plan and duration\n"
+           "\n"
            "probe plays a loud digital test pattern on output channels 0 and 1 and expects it\n"
            "back on input channels 0 and 1: use a digital loopback, never speakers.\n"
            "\n"
@@ -183,7 +227,8 @@ const char* usageText() {
            "2 bad command line; 3 the stream ran but no signal came back;\n"
            "4 the signal came back damaged (dropouts, repeats, silence, corrupted frames);\n"
            "5 the driver broke a rule hosts rely on (callbacks after stop, half index,\n"
-           "  sample position, time information).\n";
+           "  sample position, time information); 6 a soak session failed (one line each);\n"
+           "7 a soak session hung.\n";
 }
 
 } // namespace asiohost

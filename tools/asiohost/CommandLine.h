@@ -1,6 +1,7 @@
 // The host's command line: a command word and its options, checked before anything runs.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -8,7 +9,7 @@ namespace asiohost {
 
 constexpr char kDefaultDriverName[] = "Quenvora-K9 USB Audio ASIO";
 
-enum class Command { Help, List, Info, Probe };
+enum class Command { Help, List, Info, Probe, Soak };
 
 struct HostOptions {
     Command command = Command::Help;
@@ -19,6 +20,11 @@ struct HostOptions {
     double rate = 0; // 0: keep the driver's current rate
     int bits = 0;    // 0: keep the width the driver has
     bool timeInfo = true;
+    // soak: sessions [first, first + sessions) of the seed's sequence.
+    int64_t sessions = 1000;
+    int64_t firstSession = 0;
+    uint64_t seed = 1;
+    bool verbose = false; // soak: a line for every session, not only the failed ones
 };
 
 struct ParseResult {

@@ -8,5 +8,6 @@ namespace asiohost {
 int runList(const HostOptions& options);
 int runInfo(const HostOptions& options);
 int runProbe(const HostOptions& options);
+int runSoak(const HostOptions& options);
 
 } // namespace asiohost

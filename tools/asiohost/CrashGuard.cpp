@@ -13,12 +13,15 @@ namespace {
 
 std::atomic<const char*> currentCall{nullptr};
 DWORD mainThreadId = 0;
+char context[256] = {};
 
 LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
     const EXCEPTION_RECORD* record = info != nullptr ? info->ExceptionRecord : nullptr;
     const char* call = currentCall.load();
     const bool onMain = GetCurrentThreadId() == mainThreadId;
     std::fflush(stdout);
+    if (context[0] != '\0')
+        std::fprintf(stderr, "\n%s", context);
     std::fprintf(stderr, "\nQvK9AsioHost: unhandled exception 0x%08lX at %p on the %s",
                  record != nullptr ? record->ExceptionCode : 0UL,
                  record != nullptr ? record->ExceptionAddress : nullptr,
@@ -37,6 +40,14 @@ LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
 void installCrashReport() {
     mainThreadId = GetCurrentThreadId();
     SetUnhandledExceptionFilter(reportCrash);
+}
+
+void setCrashContext(const char* text) {
+    lstrcpynA(context, text != nullptr ? text : "", sizeof context);
+}
+
+const char* currentDriverCall() {
+    return currentCall.load();
 }
 
 DriverCallScope::DriverCallScope(const char* operation)

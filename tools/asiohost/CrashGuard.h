@@ -6,6 +6,10 @@
 namespace asiohost {
 
 void installCrashReport();
+// A line the report prints first (the soak session that was running); empty for none.
+void setCrashContext(const char* text);
+// The driver call running on the main thread, or null.
+const char* currentDriverCall();
 
 class DriverCallScope {
 public:

@@ -10,6 +10,8 @@ enum ExitCode : int {
     kExitNoSignal = 3,   // the stream ran but the test signal never came back
     kExitDamaged = 4,    // the signal came back with dropouts, repeats, silence or damage
     kExitRuleBroken = 5, // the driver broke a rule hosts rely on (callbacks, positions)
+    kExitSoakFailed = 6, // at least one soak session failed
+    kExitSoakHung = 7,   // a soak session made no progress: the run was ended
 };
 
 } // namespace asiohost

@@ -24,6 +24,7 @@ constexpr CommandEntry kCommandTable[] = {
     {Command::List, runList},
     {Command::Info, runInfo},
     {Command::Probe, runProbe},
+    {Command::Soak, runSoak},
 };
 
 // Ctrl+C ends a probe early but cleanly: the stream is stopped and the report printed.

@@ -5,6 +5,7 @@
 #include "ExitCodes.h"
 #include "ProbeReport.h"
 #include "ProbeSession.h"
+#include "SampleTypes.h"
 #include "SampleWidthRequest.h"
 
 #include <cstdio>
@@ -12,26 +13,6 @@
 namespace asiohost {
 
 namespace {
-
-struct TypeRow {
-    ASIOSampleType type;
-    SampleLayout layout;
-    int bits;
-};
-
-// The sample types the probe can drive.
-constexpr TypeRow kTypes[] = {
-    {ASIOSTInt16LSB, SampleLayout::Int16, 16},
-    {ASIOSTInt24LSB, SampleLayout::Int24, 24},
-    {ASIOSTInt32LSB, SampleLayout::Int32, 32},
-};
-
-const TypeRow* findType(ASIOSampleType type) {
-    for (const TypeRow& row : kTypes)
-        if (row.type == type)
-            return &row;
-    return nullptr;
-}
 
 // Asks every channel for its type; false (with the reason printed) when one cannot be driven.
 bool planChannels(IASIO* driver, long inputs, long outputs, int bits, ProbeSetup& setup,
@@ -53,7 +34,7 @@ bool planChannels(IASIO* driver, long inputs, long outputs, int bits, ProbeSetup
                             errorName(result).c_str());
                 return false;
             }
-            const TypeRow* row = findType(info.type);
+            const SampleTypeRow* row = findSampleType(info.type);
             if (row == nullptr) {
                 std::printf("error: %s %ld has sample type %s; the probe drives Int16LSB, "
                             "Int24LSB and Int32LSB\n",
