@@ -94,7 +94,12 @@ DWORD WINAPI EngineThread::Control::main(void* param) {
 }
 
 bool EngineThread::Control::sleep(DWORD ms) {
-    if (WaitForSingleObject(wake_.get(), ms) == WAIT_FAILED)
+    return sleepUntil(nullptr, ms);
+}
+
+bool EngineThread::Control::sleepUntil(HANDLE event, DWORD ms) {
+    const HANDLE handles[] = {wake_.get(), event};
+    if (WaitForMultipleObjects(event != nullptr ? 2 : 1, handles, FALSE, ms) == WAIT_FAILED)
         Sleep(ms);
     return !stop_.load();
 }

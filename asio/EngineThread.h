@@ -46,6 +46,8 @@ class EngineThread::Control {
 public:
     // Sleeps up to `ms`; false when the thread is asked to stop.
     bool sleep(DWORD ms);
+    // The same, waking early when `event` is set.
+    bool sleepUntil(HANDLE event, DWORD ms);
     bool stopRequested() const { return stop_.load(); }
 
     // Brackets a host callback. enterHost is false when the call must not be made (the thread

@@ -494,18 +494,26 @@ bool streamStep(EngineThread::Control& control, AsioSample& driver) {
     return true;
 }
 
+bool ready(const AsioSample& driver) {
+    return driver.openInCount > 0 ? inputReady(driver) : outputReady(driver);
+}
+
 // The capture device sets the pace whenever an input is open, else the output queue does.
+// Every block that is ready goes to the host at once: a block held back for the next poll is
+// time the host loses, and after a late wake-up this is how the stream catches up. A wake-up
+// takes at most a ring's worth, so that a host whose switch returns at once still lets the
+// thread sleep.
 void streamLoop(EngineThread::Control& control, AsioSample& driver) {
+    const HANDLE blockDone = engine().blockDone.get();
     for (;;) {
-        const bool ready = driver.openInCount > 0 ? inputReady(driver) : outputReady(driver);
-        DWORD pause = kReadyPollMs;
-        if (ready) {
+        int steps = 0;
+        for (; steps < kRingBlocks && ready(driver); ++steps)
             if (!streamStep(control, driver))
                 return;
-        } else {
-            pause = static_cast<DWORD>(std::max(driver.periodMs / 2, 1));
-        }
-        if (!control.sleep(pause))
+        // Woken by the next completion; the pause is only the bound when none comes.
+        const DWORD pause =
+            steps > 0 ? kReadyPollMs : static_cast<DWORD>(std::max(driver.periodMs / 2, 1));
+        if (!control.sleepUntil(blockDone, pause))
             return;
     }
 }
@@ -631,6 +639,7 @@ void CALLBACK outputDone(HWAVEOUT, UINT msg, DWORD_PTR, DWORD_PTR param1, DWORD_
                 ring->readIndex = (ringIndex(ring->readIndex) + 1) % kRingBlocks;
                 InterlockedDecrement(&ring->queuedCount);
             }
+            SetEvent(eng.blockDone.get());
         }
     } catch (...) {
     }
@@ -650,6 +659,7 @@ void CALLBACK inputDone(HWAVEIN, UINT msg, DWORD_PTR, DWORD_PTR param1, DWORD_PT
         if (!eng.stopping.load() && ring != nullptr && queued(ring) < kRingBlocks) {
             ring->writeIndex = (ringIndex(ring->writeIndex) + 1) % kRingBlocks;
             InterlockedIncrement(&ring->queuedCount);
+            SetEvent(eng.blockDone.get());
         }
     } catch (...) {
     }

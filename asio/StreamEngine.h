@@ -33,6 +33,9 @@ struct EngineState {
     WAVEHDR inHeaders[kEndpointSlots][kHeadersPerSlot] = {};
 
     std::atomic<bool> stopping{false}; // while set, wave completions change nothing
+    // Set by every completion, so that the streaming thread passes a block on as soon as the
+    // device has finished it instead of at its next poll.
+    UniqueHandle blockDone{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
     std::atomic<int> completionsRunning{0};
     // Threads closing endpoints; one that outlived its wait is held by a device that did not
     // return from a call.
