@@ -123,6 +123,11 @@ const OptionRow kOptions[] = {
          o.verbose = true;
          return {};
      }},
+    {"--dropouts-as-figures", false, kSoak,
+     [](HostOptions& o, const std::string&) -> std::string {
+         o.dropoutsAsFigures = true;
+         return {};
+     }},
     {"--seed", true, kSoak,
      [](HostOptions& o, const std::string& v) -> std::string {
          if (!parseCount(v, UINT64_MAX, o.seed))
@@ -219,6 +224,8 @@ const char* usageText() {
            "  --first K          start at session K of the seed's sequence (default 0); with\n"
            "                     --sessions 1 it replays one session alone\n"
            "  --verbose          a line for every session, with its plan and duration\n"
+           "  --dropouts-as-figures  count a damaged loopback signal in the summary instead\n"
+           "                     of failing the session (for a machine under load)\n"
            "\n"
            "probe plays a loud digital test pattern on output channels 0 and 1 and expects it\n"
            "back on input channels 0 and 1: use a digital loopback, never speakers.\n"

@@ -96,11 +96,13 @@ struct Tally {
     int64_t byStyle[kHostStyleCount] = {};
     int64_t switches = 0;
     int64_t loopbackChecked = 0;
+    int64_t damagedSignals = 0;
     int64_t lostFrames = 0;
     int64_t readerSessions = 0;
     int64_t readTimeouts = 0;
     double longestInputGapMs = 0;
     int64_t longestGapSession = -1;
+    int64_t longestGapSwitch = 0;
 
     void add(const SessionPlan& plan, const SessionOutcome& o) {
         ++sessions;
@@ -111,6 +113,7 @@ struct Tally {
         if (o.loopbackChecked) {
             ++loopbackChecked;
             lostFrames += o.lostFrames;
+            damagedSignals += !o.dropout.empty();
         }
         if (o.readerRan) {
             ++readerSessions;
@@ -119,6 +122,7 @@ struct Tally {
         if (o.longestInputGapMs > longestInputGapMs) {
             longestInputGapMs = o.longestInputGapMs;
             longestGapSession = plan.session;
+            longestGapSwitch = o.longestGapSwitch;
         }
     }
 };
@@ -132,14 +136,15 @@ void printSummary(const HostOptions& options, const Tally& t, double seconds) {
         std::printf("%s %s %" PRId64, s == 0 ? "" : ",", styleName(static_cast<HostStyle>(s)),
                     t.byStyle[s]);
     std::printf("\n  buffer switches: %" PRId64 "\n", t.switches);
-    std::printf("  loopback signal checked in %" PRId64 " sessions: %" PRId64 " frames lost\n",
-                t.loopbackChecked, t.lostFrames);
+    std::printf("  loopback signal checked in %" PRId64 " sessions: %" PRId64
+                " came back damaged, %" PRId64 " frames lost\n",
+                t.loopbackChecked, t.damagedSignals, t.lostFrames);
     std::printf("  blocking reader: %" PRId64 " sessions, %" PRId64 " reads gave up\n",
                 t.readerSessions, t.readTimeouts);
     if (t.longestGapSession >= 0)
         std::printf("  longest wait between two buffer switches beyond one buffer: %.1f ms "
-                    "(session %" PRId64 ")\n",
-                    t.longestInputGapMs, t.longestGapSession);
+                    "(session %" PRId64 ", before switch %" PRId64 ")\n",
+                    t.longestInputGapMs, t.longestGapSession, t.longestGapSwitch);
 }
 
 } // namespace
@@ -179,7 +184,9 @@ int runSoak(const HostOptions& options) {
             kept.reset();
         watchdog.arm(options.seed, i);
         const DWORD sessionBegin = GetTickCount();
-        const SessionOutcome outcome = runSoakSession(plan, lookup.clsid, options.nullWindow);
+        SessionOutcome outcome = runSoakSession(plan, lookup.clsid, options.nullWindow);
+        if (outcome.failure.empty() && !options.dropoutsAsFigures)
+            outcome.failure = outcome.dropout;
         watchdog.disarm();
         if (!kept)
             kept = std::make_unique<ComApartment>();

@@ -176,6 +176,7 @@ public:
     ASIOError stopFromCallbackResult() const { return stopInCallbackResult_.load(); }
     bool stoppedFromCallback() const { return stoppedInCallback_.load(); }
     double longestGapMs() const { return qpcMs(longestGap_.load()); }
+    int64_t longestGapSwitch() const { return longestGapAt_.load(); }
     bool signalChecked() const { return checkSignal_; }
     SignalSummary finishSignal() {
         tracker_.finish();
@@ -249,7 +250,7 @@ private:
             const int64_t index = switches_.load();
             const int64_t now = qpcNow();
             if (index > 0)
-                noteGap(now - lastSwitch_);
+                noteGap(now - lastSwitch_, index);
             lastSwitch_ = now;
             if (plan_.style == HostStyle::BlockingReader)
                 exchangeThroughFifos(half);
@@ -264,10 +265,12 @@ private:
         inside_.fetch_sub(1);
     }
 
-    void noteGap(int64_t ticks) {
-        int64_t longest = longestGap_.load();
-        while (ticks > longest && !longestGap_.compare_exchange_weak(longest, ticks)) {
-        }
+    // Only the streaming thread notes gaps; the host's thread reads them after the stream.
+    void noteGap(int64_t ticks, int64_t index) {
+        if (ticks <= longestGap_.load())
+            return;
+        longestGap_.store(ticks);
+        longestGapAt_.store(index);
     }
 
     void styleEvent() {
@@ -358,7 +361,7 @@ private:
     int64_t lastSwitch_ = 0;
 
     UniqueHandle firstSwitch_, blockArrived_, holdRelease_, styleDone_;
-    std::atomic<int64_t> switches_{0}, late_{0}, badHalf_{0}, longestGap_{0};
+    std::atomic<int64_t> switches_{0}, late_{0}, badHalf_{0}, longestGap_{0}, longestGapAt_{0};
     std::atomic<int> inside_{0};
     std::atomic<bool> closed_{false}, stoppedInCallback_{false};
     std::atomic<ASIOError> stopInCallbackResult_{ASE_OK};
@@ -575,6 +578,8 @@ std::string streamInStyle(const SessionPlan& plan, const CLSID& clsid, bool null
     return {};
 }
 
+// A signal that never came back is a failure; one that came back damaged is a dropout, which
+// a run on a loaded machine may take as a figure.
 std::string judgeSignal(SessionStream& stream, SessionOutcome& outcome) {
     const SignalSummary s = stream.finishSignal();
     outcome.loopbackChecked = true;
@@ -582,13 +587,13 @@ std::string judgeSignal(SessionStream& stream, SessionOutcome& outcome) {
     if (!s.arrived)
         return "the loopback signal never came back in " + std::to_string(outcome.switches) +
                " switches";
-    if (!s.faultSeen())
-        return {};
-    return "the loopback signal came back damaged: " + std::to_string(s.lostFrames) +
-           " frames lost, " + std::to_string(s.silentFrames) + " silent, " +
-           std::to_string(s.corruptFrames) + " corrupt, " +
-           std::to_string(s.jumpCount(JumpKind::Ahead)) + " jumps ahead, " +
-           std::to_string(s.jumpCount(JumpKind::Repeat)) + " repeats";
+    if (s.faultSeen())
+        outcome.dropout = "the loopback signal came back damaged: " + std::to_string(s.lostFrames) +
+                          " frames lost, " + std::to_string(s.silentFrames) + " silent, " +
+                          std::to_string(s.corruptFrames) + " corrupt, " +
+                          std::to_string(s.jumpCount(JumpKind::Ahead)) + " jumps ahead, " +
+                          std::to_string(s.jumpCount(JumpKind::Repeat)) + " repeats";
+    return {};
 }
 
 // Everything after the stream: stop, disposeBuffers and Release as the style does them, then
@@ -684,8 +689,10 @@ SessionOutcome runSoakSession(const SessionPlan& plan, const CLSID& clsid, bool 
     }
     // Only hosts that never hold the callback themselves say how long the driver kept one back.
     if (plan.style == HostStyle::Callback || plan.style == HostStyle::BlockingReader ||
-        plan.style == HostStyle::SecondObject)
+        plan.style == HostStyle::SecondObject) {
         outcome.longestInputGapMs = std::max(0.0, stream.longestGapMs() - period);
+        outcome.longestGapSwitch = stream.longestGapSwitch();
+    }
     outcome.failure = failure;
     return outcome;
 }

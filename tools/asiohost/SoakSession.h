@@ -15,6 +15,7 @@ namespace asiohost {
 
 struct SessionOutcome {
     std::string failure; // empty when the session went as a host expects
+    std::string dropout; // what the loopback signal lost, when that alone went wrong
     long frames = 0;     // the buffer size it streamed with, 0 if it never got that far
     int64_t switches = 0;
     bool loopbackChecked = false;
@@ -24,6 +25,7 @@ struct SessionOutcome {
     // How much longer than one buffer the longest wait between two switches was, in the host
     // styles that never hold a callback themselves.
     double longestInputGapMs = 0;
+    int64_t longestGapSwitch = 0; // the switch that came after it
     bool readerRan = false;
 };
 
