@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# probe.sh [--build DIR] [--load N] [--realtime] [probe options...]
+# probe.sh [--build DIR] [--load N] [--realtime] [--soak] [options...]
 # Streams through the simulated-device driver in a Wine prefix of its own and prints the
-# probe's report. Probe options are QvK9AsioHost's (--seconds, --frames, --rate, --bits, ...).
+# probe's report. Options are QvK9AsioHost's (--seconds, --frames, --rate, --bits, ...).
+#   --soak       run the host's soak instead of one probe (--sessions, --seed, --first, ...)
 #   --load N     keep N busy loops running beside the stream (other work on the machine)
 #   --realtime   run the host and the wineserver in the real-time class: what the driver's
 #                time-critical threads get on Windows, and what Wine maps its priorities to
@@ -11,12 +12,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 build="$here/../build/x64"
 load=0
 realtime=0
+command=probe
 args=()
 while [ $# -gt 0 ]; do
     case "$1" in
     --build) build=$2; shift 2 ;;
     --load) load=$2; shift 2 ;;
     --realtime) realtime=1; shift ;;
+    --soak) command=soak; shift ;;
     *) args+=("$1"); shift ;;
     esac
 done
@@ -45,6 +48,6 @@ for ((i = 0; i < load; i++)); do
     (while :; do :; done) &
     loaders+=($!)
 done
-echo "probe: ${args[*]}  (busy loops beside it: $load, real-time class: $([ $realtime = 1 ] && echo yes || echo no))"
-"${launcher[@]}" "$here/wine-run.sh" "$build/bin/QvK9AsioHost.exe" probe "${args[@]}" 2>&1 | tr -d '\r'
+echo "$command: ${args[*]}  (busy loops beside it: $load, real-time class: $([ $realtime = 1 ] && echo yes || echo no))"
+"${launcher[@]}" "$here/wine-run.sh" "$build/bin/QvK9AsioHost.exe" "$command" "${args[@]}" 2>&1 | tr -d '\r'
 exit "${PIPESTATUS[0]}"
