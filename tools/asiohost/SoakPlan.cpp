@@ -1,5 +1,7 @@
 #include "SoakPlan.h"
 
+#include "asio/RateSet.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -8,8 +10,6 @@ namespace asiohost {
 
 namespace {
 
-constexpr double kRates[] = {44100.0, 48000.0, 96000.0, 22050.0, 8000.0,
-                             11025.0, 16000.0, 32000.0, 88200.0};
 constexpr int kWidths[] = {16, 24, 32};
 
 // splitmix64: every draw of a session follows from its seed and number alone.
@@ -60,7 +60,7 @@ SessionPlan planSession(uint64_t seed, int64_t session) {
     SessionPlan p;
     p.seed = seed;
     p.session = session;
-    p.rate = kRates[d.below(9)];
+    p.rate = kSupportedRates[d.below(9)];
     p.bits = kWidths[d.below(3)];
     // Small buffers most of the time: that is where hosts meet the driver's edges.
     const int sizeRoll = d.below(100);

@@ -4,7 +4,8 @@
 #include "CrashGuard.h"
 #include "DriverConnection.h"
 #include "SampleTypes.h"
-#include "SignalTracker.h"
+#include "SoakStream.h"
+#include "asio/RateSet.h"
 #include "common/UniqueResource.h"
 
 #include <objbase.h>
@@ -21,351 +22,16 @@ namespace asiohost {
 
 namespace {
 
-constexpr double kRates[] = {44100.0, 48000.0, 96000.0, 22050.0, 8000.0,
-                             11025.0, 16000.0, 32000.0, 88200.0};
 constexpr DWORD kFirstSwitchWaitMs = 2000;
 // How long the session watches for callbacks once stop (or Release) has returned.
 constexpr DWORD kAfterStopWatchMs = 30;
-// A callback held until the host's stop returns is let out after this at the latest.
-constexpr DWORD kHoldCapMs = 5000;
 // How long the host waits for its own callbacks to have left before it frees what they use.
 constexpr DWORD kCallbackLeaveWaitMs = 8000;
-// The blocking reader gives up on a read after this many buffers without input.
-constexpr int kReaderTimeoutBuffers = 8;
-constexpr int kFifoBlocks = 16;
 // Buffers up to this long stream for the plan's time; longer ones for a few switches only, so
 // that a long run spends its time on many sessions. The signal is checked only in the former.
 constexpr double kLongestShortBufferMs = 12;
 constexpr double kLongBufferSwitches = 2.5;
 constexpr int kCheckedSwitches = 20;
-
-int64_t qpcNow() {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
-
-double qpcMs(int64_t ticks) {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart > 0 ? static_cast<double>(f.QuadPart) : 1.0;
-    }();
-    return static_cast<double>(ticks) * 1000.0 / frequency;
-}
-
-struct Channel {
-    bool input;
-    long number;
-    SampleLayout layout;
-};
-
-// Blocks of the loopback pair between the callback and the host's reading thread: one writer,
-// one reader, nothing allocated once the stream runs.
-struct BlockFifo {
-    std::vector<FrameWords> frames;
-    long blockFrames = 0;
-    std::atomic<int64_t> written{0};
-    std::atomic<int64_t> read{0};
-
-    void allocate(long perBlock) {
-        blockFrames = perBlock;
-        frames.assign(static_cast<size_t>(perBlock) * kFifoBlocks, FrameWords{});
-    }
-    FrameWords* block(int64_t index) {
-        return frames.data() + static_cast<size_t>(index % kFifoBlocks) * blockFrames;
-    }
-    int64_t queued() const { return written.load() - read.load(); }
-};
-
-class SessionStream;
-// ASIO callbacks carry no context: the stream they serve is this one.
-std::atomic<SessionStream*> activeStream{nullptr};
-
-class SessionStream {
-public:
-    SessionStream(const SessionPlan& plan, IASIO* driver) : plan_(plan), driver_(driver) {
-        callbacks_.bufferSwitch = &SessionStream::onBufferSwitch;
-        callbacks_.sampleRateDidChange = &SessionStream::onRateChange;
-        callbacks_.asioMessage = &SessionStream::onMessage;
-        callbacks_.bufferSwitchTimeInfo = &SessionStream::onBufferSwitchTimeInfo;
-        firstSwitch_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-        blockArrived_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
-        holdRelease_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-        styleDone_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    }
-    ~SessionStream() {
-        SessionStream* self = this;
-        activeStream.compare_exchange_strong(self, nullptr);
-    }
-    SessionStream(const SessionStream&) = delete;
-    SessionStream& operator=(const SessionStream&) = delete;
-
-    bool eventsMade() const { return firstSwitch_ && blockArrived_ && holdRelease_ && styleDone_; }
-
-    void addChannel(const Channel& c) {
-        const int at = static_cast<int>(channels_.size());
-        if (c.input && c.number == 0)
-            inLeft_ = at;
-        if (c.input && c.number == 1)
-            inRight_ = at;
-        if (!c.input && c.number == 0)
-            outLeft_ = at;
-        if (!c.input && c.number == 1)
-            outRight_ = at;
-        channels_.push_back(c);
-        ASIOBufferInfo info{};
-        info.isInput = c.input ? ASIOTrue : ASIOFalse;
-        info.channelNum = c.number;
-        infos_.push_back(info);
-    }
-    bool hasLoopbackPair() const {
-        return inLeft_ >= 0 && inRight_ >= 0 && outLeft_ >= 0 && outRight_ >= 0;
-    }
-
-    ASIOError createBuffers(long frames) {
-        frames_ = frames;
-        for (ASIOBufferInfo& info : infos_)
-            info.buffers[0] = info.buffers[1] = nullptr;
-        DriverCallScope scope("createBuffers");
-        return driver_->createBuffers(infos_.data(), static_cast<long>(infos_.size()), frames,
-                                      &callbacks_);
-    }
-
-    // Null buffers or buffers the host cannot write end the session as a failure.
-    bool buffersUsable() {
-        for (size_t i = 0; i < infos_.size(); ++i) {
-            if (infos_[i].buffers[0] == nullptr || infos_[i].buffers[1] == nullptr)
-                return false;
-            const size_t bytes = static_cast<size_t>(frames_) * bytesPerSample(channels_[i].layout);
-            std::memset(infos_[i].buffers[0], 0, bytes);
-            std::memset(infos_[i].buffers[1], 0, bytes);
-        }
-        return true;
-    }
-
-    void prepare(bool checkSignal, int eventSwitch) {
-        checkSignal_ = checkSignal && hasLoopbackPair();
-        eventSwitch_ = eventSwitch;
-        carried_ = 0xFFFFFFFFu;
-        if (hasLoopbackPair())
-            for (int index : {outLeft_, outRight_, inLeft_, inRight_})
-                carried_ &= carriedBits(channels_[index].layout);
-        inFifo_.allocate(frames_);
-        outFifo_.allocate(frames_);
-        activeStream.store(this);
-    }
-
-    // ---- what the host's main thread sees ----
-    bool waitFirstSwitch(DWORD ms) { return WaitForSingleObject(firstSwitch_.get(), ms) == 0; }
-    bool waitStyleEvent(DWORD ms) { return WaitForSingleObject(styleDone_.get(), ms) == 0; }
-    void releaseHeldCallback() { SetEvent(holdRelease_.get()); }
-    void close() { closed_.store(true); }
-    bool waitCallbacksLeft(DWORD ms) {
-        const DWORD begin = GetTickCount();
-        while (inside_.load() != 0) {
-            if (GetTickCount() - begin >= ms)
-                return false;
-            Sleep(2);
-        }
-        return true;
-    }
-    int64_t switches() const { return switches_.load(); }
-    int64_t lateCallbacks() const { return late_.load(); }
-    int64_t badHalves() const { return badHalf_.load(); }
-    ASIOError stopFromCallbackResult() const { return stopInCallbackResult_.load(); }
-    bool stoppedFromCallback() const { return stoppedInCallback_.load(); }
-    double longestGapMs() const { return qpcMs(longestGap_.load()); }
-    int64_t longestGapSwitch() const { return longestGapAt_.load(); }
-    bool signalChecked() const { return checkSignal_; }
-    SignalSummary finishSignal() {
-        tracker_.finish();
-        return tracker_.summary();
-    }
-
-    // The host's own thread reads the input and writes the output through its rings, as a
-    // blocking-style host does, and gives up after a read waits kReaderTimeoutBuffers.
-    int64_t readBeside(double streamMs, double bufferMs) {
-        const DWORD timeout = static_cast<DWORD>(std::ceil(kReaderTimeoutBuffers * bufferMs)) + 1;
-        const int64_t begin = qpcNow();
-        int64_t outFrame = 0;
-        while (qpcMs(qpcNow() - begin) < streamMs) {
-            while (outFifo_.queued() < kFifoBlocks / 2) {
-                FrameWords* block = outFifo_.block(outFifo_.written.load());
-                for (long j = 0; j < frames_; ++j)
-                    block[j] = encodeFrame(static_cast<uint32_t>(outFrame++) & kFrameNumberMask);
-                outFifo_.written.fetch_add(1);
-            }
-            if (inFifo_.queued() > 0) {
-                inFifo_.read.fetch_add(1);
-                continue;
-            }
-            if (WaitForSingleObject(blockArrived_.get(), timeout) == WAIT_TIMEOUT &&
-                inFifo_.queued() == 0)
-                return 1;
-        }
-        return 0;
-    }
-
-private:
-    static void onBufferSwitch(long half, ASIOBool) {
-        if (SessionStream* s = activeStream.load())
-            s->onSwitch(half);
-    }
-    static ASIOTime* onBufferSwitchTimeInfo(ASIOTime*, long half, ASIOBool) {
-        if (SessionStream* s = activeStream.load())
-            s->onSwitch(half);
-        return nullptr;
-    }
-    static void onRateChange(ASIOSampleRate) {}
-    static long onMessage(long selector, long value, void*, double*) {
-        SessionStream* s = activeStream.load();
-        switch (selector) {
-        case kAsioSelectorSupported:
-            return value == kAsioEngineVersion || value == kAsioResetRequest ||
-                           value == kAsioResyncRequest || value == kAsioLatenciesChanged ||
-                           value == kAsioSupportsTimeInfo
-                       ? 1
-                       : 0;
-        case kAsioEngineVersion:
-            return 2;
-        case kAsioResetRequest:
-        case kAsioResyncRequest:
-        case kAsioLatenciesChanged:
-            return 1;
-        case kAsioSupportsTimeInfo:
-            return s != nullptr && s->plan_.timeInfo ? 1 : 0;
-        default:
-            return 0;
-        }
-    }
-
-    void onSwitch(long half) {
-        inside_.fetch_add(1);
-        if (closed_.load() || stoppedInCallback_.load()) {
-            late_.fetch_add(1);
-        } else if (half != 0 && half != 1) {
-            badHalf_.fetch_add(1);
-        } else {
-            const int64_t index = switches_.load();
-            const int64_t now = qpcNow();
-            if (index > 0)
-                noteGap(now - lastSwitch_, index);
-            lastSwitch_ = now;
-            if (plan_.style == HostStyle::BlockingReader)
-                exchangeThroughFifos(half);
-            else
-                exchangeDirectly(half, index);
-            switches_.store(index + 1);
-            if (index == 0)
-                SetEvent(firstSwitch_.get());
-            if (index + 1 == eventSwitch_)
-                styleEvent();
-        }
-        inside_.fetch_sub(1);
-    }
-
-    // Only the streaming thread notes gaps; the host's thread reads them after the stream.
-    void noteGap(int64_t ticks, int64_t index) {
-        if (ticks <= longestGap_.load())
-            return;
-        longestGap_.store(ticks);
-        longestGapAt_.store(index);
-    }
-
-    void styleEvent() {
-        if (plan_.style == HostStyle::StopInCallback) {
-            if (plan_.endWhileCallbackStops)
-                SetEvent(styleDone_.get());
-            stopInCallbackResult_.store(driver_->stop());
-            stoppedInCallback_.store(true);
-            SetEvent(styleDone_.get());
-        } else if (plan_.style == HostStyle::SlowCallback) {
-            SetEvent(styleDone_.get());
-            if (plan_.holdUntilStop)
-                WaitForSingleObject(holdRelease_.get(), kHoldCapMs);
-            else
-                Sleep(static_cast<DWORD>(plan_.slowMs));
-        }
-    }
-
-    void silenceOthers(long half) {
-        for (size_t i = 0; i < infos_.size(); ++i) {
-            const int at = static_cast<int>(i);
-            if (channels_[i].input || at == outLeft_ || at == outRight_)
-                continue;
-            std::memset(infos_[i].buffers[half], 0,
-                        static_cast<size_t>(frames_) * bytesPerSample(channels_[i].layout));
-        }
-    }
-
-    void exchangeDirectly(long half, int64_t index) {
-        silenceOthers(half);
-        const int64_t position = index * frames_;
-        const int frames = static_cast<int>(frames_);
-        if (outLeft_ >= 0 && outRight_ >= 0)
-            writeSignal(channels_[outLeft_].layout, infos_[outLeft_].buffers[half],
-                        channels_[outRight_].layout, infos_[outRight_].buffers[half],
-                        static_cast<uint64_t>(position), frames);
-        if (!checkSignal_)
-            return;
-        const SampleLayout left = channels_[inLeft_].layout;
-        const SampleLayout right = channels_[inRight_].layout;
-        for (int j = 0; j < frames; ++j) {
-            const FrameWords words{readSampleWord(left, infos_[inLeft_].buffers[half], j),
-                                   readSampleWord(right, infos_[inRight_].buffers[half], j)};
-            tracker_.onFrame(position + j, decodeFrame(words, carried_));
-        }
-    }
-
-    void exchangeThroughFifos(long half) {
-        silenceOthers(half);
-        const int frames = static_cast<int>(frames_);
-        if (inLeft_ >= 0 && inRight_ >= 0 && inFifo_.queued() < kFifoBlocks) {
-            FrameWords* block = inFifo_.block(inFifo_.written.load());
-            for (int j = 0; j < frames; ++j)
-                block[j] = {
-                    readSampleWord(channels_[inLeft_].layout, infos_[inLeft_].buffers[half], j),
-                    readSampleWord(channels_[inRight_].layout, infos_[inRight_].buffers[half], j)};
-            inFifo_.written.fetch_add(1);
-        } else if (inLeft_ < 0 || inRight_ < 0) {
-            inFifo_.written.fetch_add(1); // no pair: the block's arrival is what is read
-        }
-        SetEvent(blockArrived_.get());
-        if (outLeft_ < 0 || outRight_ < 0)
-            return;
-        const bool have = outFifo_.queued() > 0;
-        const FrameWords* block = have ? outFifo_.block(outFifo_.read.load()) : nullptr;
-        for (int j = 0; j < frames; ++j) {
-            const FrameWords w = block != nullptr ? block[j] : FrameWords{};
-            writeSampleWord(channels_[outLeft_].layout, infos_[outLeft_].buffers[half], j, w.left);
-            writeSampleWord(channels_[outRight_].layout, infos_[outRight_].buffers[half], j,
-                            w.right);
-        }
-        if (have)
-            outFifo_.read.fetch_add(1);
-    }
-
-    const SessionPlan& plan_;
-    IASIO* driver_;
-    ASIOCallbacks callbacks_{};
-    std::vector<Channel> channels_;
-    std::vector<ASIOBufferInfo> infos_;
-    long frames_ = 0;
-    int inLeft_ = -1, inRight_ = -1, outLeft_ = -1, outRight_ = -1;
-    bool checkSignal_ = false;
-    int eventSwitch_ = 1;
-    uint32_t carried_ = 0xFFFFFFFFu;
-    SignalTracker tracker_;
-    BlockFifo inFifo_, outFifo_;
-    int64_t lastSwitch_ = 0;
-
-    UniqueHandle firstSwitch_, blockArrived_, holdRelease_, styleDone_;
-    std::atomic<int64_t> switches_{0}, late_{0}, badHalf_{0}, longestGap_{0}, longestGapAt_{0};
-    std::atomic<int> inside_{0};
-    std::atomic<bool> closed_{false}, stoppedInCallback_{false};
-    std::atomic<ASIOError> stopInCallbackResult_{ASE_OK};
-};
 
 std::string failed(const char* call, ASIOError result) {
     return std::string(call) + " returned " + errorName(result);
@@ -419,7 +85,7 @@ std::string queryAndSetRate(IASIO* driver, const SessionPlan& plan) {
     long clockCount = 4;
     if (ASIOError r = driver->getClockSources(clocks, &clockCount); r != ASE_OK)
         return failed("getClockSources", r);
-    for (double rate : kRates)
+    for (double rate : kSupportedRates)
         if (ASIOError r = driver->canSampleRate(rate); r != ASE_OK)
             return failed("canSampleRate", r) + " for " + std::to_string(static_cast<int>(rate));
     if (ASIOError r = driver->setSampleRate(plan.rate); r != ASE_OK)
@@ -433,7 +99,7 @@ std::string queryAndSetRate(IASIO* driver, const SessionPlan& plan) {
     return {};
 }
 
-std::string addChannels(IASIO* driver, const SessionPlan& plan, SessionStream& stream) {
+std::string addChannels(IASIO* driver, const SessionPlan& plan, SoakStream& stream) {
     long inputs = 0, outputs = 0;
     {
         DriverCallScope scope("getChannels");
@@ -468,8 +134,7 @@ std::string addChannels(IASIO* driver, const SessionPlan& plan, SessionStream& s
 }
 
 // Asks for the plan's size; one outside the limits must be refused, and is then fitted.
-std::string buildBuffers(IASIO* driver, const SessionPlan& plan, SessionStream& stream,
-                         long& frames) {
+std::string buildBuffers(IASIO* driver, const SessionPlan& plan, SoakStream& stream, long& frames) {
     long minimum = 0, maximum = 0, preferred = 0, granularity = 0;
     {
         DriverCallScope scope("getBufferSize");
@@ -549,7 +214,7 @@ int eventSwitchOf(const SessionPlan& plan, double period) {
 // From start to the end of the plan's host style; the stream is still running (or was ended
 // from the callback) when it returns.
 std::string streamInStyle(const SessionPlan& plan, const CLSID& clsid, bool nullWindow,
-                          SessionStream& stream, double period, SessionOutcome& outcome) {
+                          SoakStream& stream, double period, SessionOutcome& outcome) {
     const double streamMs = streamingMs(plan, period, stream.signalChecked());
     const DWORD eventWaitMs =
         static_cast<DWORD>(eventSwitchOf(plan, period) * period * 4 + kFirstSwitchWaitMs);
@@ -580,7 +245,7 @@ std::string streamInStyle(const SessionPlan& plan, const CLSID& clsid, bool null
 
 // A signal that never came back is a failure; one that came back damaged is a dropout, which
 // a run on a loaded machine may take as a figure.
-std::string judgeSignal(SessionStream& stream, SessionOutcome& outcome) {
+std::string judgeSignal(SoakStream& stream, SessionOutcome& outcome) {
     const SignalSummary s = stream.finishSignal();
     outcome.loopbackChecked = true;
     outcome.lostFrames = s.lostFrames;
@@ -598,7 +263,7 @@ std::string judgeSignal(SessionStream& stream, SessionOutcome& outcome) {
 
 // Everything after the stream: stop, disposeBuffers and Release as the style does them, then
 // what the driver did after it was told to end.
-std::string endSession(const SessionPlan& plan, SessionDriver& held, SessionStream& stream) {
+std::string endSession(const SessionPlan& plan, SessionDriver& held, SoakStream& stream) {
     std::string failure;
     if (plan.style != HostStyle::ReleaseWithoutStop) {
         ASIOError r;
@@ -643,7 +308,7 @@ SessionOutcome runSoakSession(const SessionPlan& plan, const CLSID& clsid, bool 
     if ((outcome.failure = queryAndSetRate(driver, plan)) != "")
         return outcome;
 
-    SessionStream stream(plan, driver);
+    SoakStream stream(plan, driver);
     if (!stream.eventsMade()) {
         outcome.failure = "the host could not make its events";
         return outcome;
