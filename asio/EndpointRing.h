@@ -19,5 +19,10 @@ struct EndpointRing {
     uint8_t blocks[kRingBlocks][kRingBlockBytes];
 };
 
+// A 32-bit and a 64-bit driver meet in the same rings (one host at a time holds the device,
+// whichever its bitness): the same layout in both builds.
 static_assert(sizeof(EndpointRing) == kRingBytes);
+static_assert(offsetof(EndpointRing, readIndex) == 0x00);
+static_assert(offsetof(EndpointRing, writeIndex) == 0x04);
+static_assert(offsetof(EndpointRing, queuedCount) == 0x08);
 static_assert(offsetof(EndpointRing, blocks) == 0x0C);

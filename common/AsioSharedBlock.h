@@ -1,5 +1,6 @@
 // The record the ASIO driver and the control panel share in named memory. Both sides map it
-// with the same open-or-create rule; its layout is fixed byte for byte.
+// with the same open-or-create rule; its layout is fixed byte for byte, the same for the 32-bit
+// panel and a driver of either bitness (fixed-size fields only).
 #pragma once
 
 #include <cstddef>

@@ -40,10 +40,10 @@ public:
             (flags & DEVICE_NOTIFY_ALL_INTERFACE_CLASSES) == 0)
             classGuid = static_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(filter)->dbcc_classguid;
         sim::SimState* s = sim::state();
-        const auto value = static_cast<LONG64>(reinterpret_cast<UINT_PTR>(window));
+        const LONG value = HandleToLong(window);
         for (int i = 0; i < sim::kMaxNoticeWindows; ++i) {
             sim::SimNoticeWindow& slot = s->noticeWindows[i];
-            if (InterlockedCompareExchange64(&slot.window, value, 0) == 0) {
+            if (InterlockedCompareExchange(&slot.window, value, 0) == 0) {
                 slot.process = GetCurrentProcessId();
                 slot.classGuid = classGuid;
                 return handleOf(i);
@@ -59,7 +59,7 @@ public:
             SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
-        InterlockedExchange64(&sim::state()->noticeWindows[slot - 1].window, 0);
+        InterlockedExchange(&sim::state()->noticeWindows[slot - 1].window, 0);
         return TRUE;
     }
 };
@@ -68,12 +68,12 @@ void broadcast(WPARAM event) {
     sim::SimState* s = sim::state();
     for (int i = 0; i < sim::kMaxNoticeWindows; ++i) {
         sim::SimNoticeWindow& slot = s->noticeWindows[i];
-        const LONG64 value = sim::sharedRead(slot.window);
+        const LONG value = sim::sharedRead(slot.window);
         if (value == 0)
             continue;
-        HWND window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(value));
+        HWND window = static_cast<HWND>(LongToHandle(value));
         if (!IsWindow(window)) { // its program ended without unregistering
-            InterlockedCompareExchange64(&slot.window, 0, value);
+            InterlockedCompareExchange(&slot.window, 0, value);
             continue;
         }
         char record[sizeof(DEV_BROADCAST_DEVICEINTERFACE_A) + 200] = {};

@@ -7,6 +7,7 @@
 #include <mmsystem.h>
 #include <mmreg.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace sim {
@@ -82,9 +83,11 @@ struct SimMixerDevice {
     int32_t destinationQueryFails; // mixerGetLineInfoA of destination 1 fails
 };
 
-// A window registered for device notices, in whatever process.
+// A window registered for device notices, in whatever process of either bitness.
 struct SimNoticeWindow {
-    volatile LONG64 window; // HWND; 0: a free slot
+    // HWND as a 32-bit number (window handles are the same 32 bits to 32-bit and 64-bit
+    // processes); 0: a free slot.
+    volatile LONG window;
     DWORD process;
     GUID classGuid; // the interface class the window asked for
 };
@@ -182,6 +185,55 @@ struct SimState {
     volatile LONG playedBytes;
     uint8_t played[kPlayedCapacity];
 };
+
+// Processes of both bitnesses share the machine (a 64-bit host beside a 32-bit panel), so every
+// record in it has the same size and offsets in both builds: fixed-size fields only.
+static_assert(sizeof(SimWaveDevice) == 552);
+static_assert(sizeof(SimDevNode) == 328);
+static_assert(sizeof(SimTopologyFilter) == 492);
+static_assert(sizeof(SimChosenFormat) == 8);
+static_assert(sizeof(SimStreamActivity) == 12);
+static_assert(sizeof(SimEndpoint) == 1008);
+static_assert(sizeof(SimMixerDevice) == 360);
+static_assert(sizeof(SimNoticeWindow) == 24);
+static_assert(sizeof(SimVersion) == 40);
+static_assert(sizeof(SimFaults) == 180);
+static_assert(sizeof(SimTrelvik) == 24);
+static_assert(sizeof(SimState) == 4218056);
+static_assert(offsetof(SimState, magic) == 0);
+static_assert(offsetof(SimState, unplugged) == 4);
+static_assert(offsetof(SimState, outDeviceCount) == 8);
+static_assert(offsetof(SimState, outDevices) == 12);
+static_assert(offsetof(SimState, inDeviceCount) == 4428);
+static_assert(offsetof(SimState, inDevices) == 4432);
+static_assert(offsetof(SimState, devNodeCount) == 8848);
+static_assert(offsetof(SimState, devNodes) == 8852);
+static_assert(offsetof(SimState, version) == 11476);
+static_assert(offsetof(SimState, faults) == 11516);
+static_assert(offsetof(SimState, topologyFilterCount) == 11696);
+static_assert(offsetof(SimState, topologyFilters) == 11700);
+static_assert(offsetof(SimState, chosenFormat) == 13668);
+static_assert(offsetof(SimState, streamActivity) == 13684);
+static_assert(offsetof(SimState, plugGeneration) == 13708);
+static_assert(offsetof(SimState, topologyRequests) == 13712);
+static_assert(offsetof(SimState, trelvik) == 13716);
+static_assert(offsetof(SimState, endpointCount) == 13740);
+static_assert(offsetof(SimState, endpoints) == 13744);
+static_assert(offsetof(SimState, enumeratorFails) == 21808);
+static_assert(offsetof(SimState, mixerCount) == 21812);
+static_assert(offsetof(SimState, mixers) == 21816);
+static_assert(offsetof(SimState, noticeWindows) == 23256);
+static_assert(offsetof(SimState, loopbackDelayFrames) == 23640);
+static_assert(offsetof(SimState, outOpenCount) == 23644);
+static_assert(offsetof(SimState, inOpenCount) == 23648);
+static_assert(offsetof(SimState, lastOutFormat) == 23652);
+static_assert(offsetof(SimState, lastInFormat) == 23692);
+static_assert(offsetof(SimState, outBlocksPlayed) == 23732);
+static_assert(offsetof(SimState, inBlocksRecorded) == 23736);
+static_assert(offsetof(SimState, underrunFrames) == 23740);
+static_assert(offsetof(SimState, inOverrunFrames) == 23744);
+static_assert(offsetof(SimState, playedBytes) == 23748);
+static_assert(offsetof(SimState, played) == 23752);
 
 // The state, opened or created with the default machine (one output and one input endpoint of
 // the device, real system version, no faults). The mapping stays open for the process's life.

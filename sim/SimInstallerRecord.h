@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace sim {
@@ -27,6 +28,20 @@ struct SimInstallerRecord {
     volatile LONG reenumerations; // CM_Reenumerate_DevNode
     DWORD lastReenumerateFlags;
 };
+
+// The same record for processes of both bitnesses.
+static_assert(sizeof(SimInstallerRecord) == 300);
+static_assert(offsetof(SimInstallerRecord, shutdownPrivilegeEnabled) == 4);
+static_assert(offsetof(SimInstallerRecord, privilegeAdjustments) == 8);
+static_assert(offsetof(SimInstallerRecord, shutdownRequests) == 12);
+static_assert(offsetof(SimInstallerRecord, privilegeEnabledAtRequest) == 16);
+static_assert(offsetof(SimInstallerRecord, lastTimeoutSeconds) == 20);
+static_assert(offsetof(SimInstallerRecord, lastForceAppsClosed) == 24);
+static_assert(offsetof(SimInstallerRecord, lastReboot) == 28);
+static_assert(offsetof(SimInstallerRecord, lastNotice) == 32);
+static_assert(offsetof(SimInstallerRecord, rootLocates) == 288);
+static_assert(offsetof(SimInstallerRecord, reenumerations) == 292);
+static_assert(offsetof(SimInstallerRecord, lastReenumerateFlags) == 296);
 
 // The record, zero on the machine's first use; it lives while any process keeps it open.
 SimInstallerRecord* installerRecord();
