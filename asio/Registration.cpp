@@ -20,7 +20,13 @@ constexpr char kSoftwareKey[] = "SOFTWARE";
 constexpr char kAsioKey[] = "SOFTWARE\\ASIO";
 constexpr char kThreadingModel[] = "Apartment";
 constexpr char kPathSection[] = "ClmrASIO";
+// The profile is one file for both bitnesses: "ASIOPATH" stays the 32-bit driver's path, and the
+// 64-bit driver keeps its own under a key of its own.
+#ifdef _WIN64
+constexpr char kPathKey[] = "ASIOPATH64";
+#else
 constexpr char kPathKey[] = "ASIOPATH";
+#endif
 
 // Subkey names met while walking a tree; one buffer for the whole process.
 char subkeyName[kTextBytes];

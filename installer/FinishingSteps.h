@@ -9,6 +9,8 @@ constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Ru
 constexpr wchar_t kAutostartValue[] = L"CalmoraQvK9audioCPL";
 constexpr wchar_t kPanelProgram[] = L"QvK9CPL.exe";
 constexpr wchar_t kDriverDll[] = L"QvK9ASIO.dll";
+// On 64-bit Windows the 64-bit driver beside it, for 64-bit hosts.
+constexpr wchar_t kDriverDll64[] = L"QvK9ASIO64.dll";
 constexpr wchar_t kCertificateTool[] = L"CertMgr.exe";
 constexpr wchar_t kCertificateFile[] = L"Calmora.cer";
 constexpr wchar_t kRestartNotice[] = L"System will be restarted to finish installation after 20 "
@@ -24,7 +26,8 @@ void InstallCertificates(InstallerRun& run);
 void RemoveCertificateFiles(InstallerRun& run);
 // Install: the Run value and the panel started. Uninstall: the value deleted, the panel ended.
 void UpdateAutostart(InstallerRun& run);
-// RegSvr32 on the driver in the package folder, registering or (uninstall) unregistering it.
+// RegSvr32 on the driver in the package folder, registering or (uninstall) unregistering it; on
+// 64-bit Windows on both drivers, each with the tool of its own bitness.
 void UpdateAsioRegistration(InstallerRun& run);
 // Asks the system to restart after the countdown; nothing happens without the privilege.
 void RequestRestart();

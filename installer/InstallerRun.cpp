@@ -41,6 +41,7 @@ void RunInstaller(const wchar_t* commandLine, ShellSeam& shell) {
         return;
     InstallerRun run(shell);
     run.versionCode = platform.versionCode;
+    run.nativeX86 = platform.x86;
     run.options = ParseInstallerOptions(commandLine);
     run.driverStageGate = DriverStageGateOpen(run.options, run.versionCode, FileMatchExists);
     runSteps(run);

@@ -10,6 +10,7 @@ struct InstallerRun {
     InstallerOptions options;
     std::wstring packageFolder; // with its trailing backslash, or empty
     WindowsVersionCode versionCode = kVersionUnknown;
+    bool nativeX86 = true; // false on 64-bit Windows, where both drivers are registered
     bool driverStageGate = false;
     ShellSeam& shell;
 

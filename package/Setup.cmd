@@ -9,6 +9,12 @@ set "PACKAGE_KEY=HKLM\Software\Calmora\Quenvora-K9 USB Audio Software Package"
 set "TARGET=%~2"
 if "%TARGET%"=="" set "TARGET=%ProgramFiles%\Calmora\Quenvora-K9 USB Audio"
 set "HWID=USB\VID_1852&PID_7022&MI_01"
+rem On 64-bit Windows the 64-bit assistant does the job: only a native process can install the
+rem driver package and sees the native registry view and system folder. A 32-bit interpreter
+rem there names the native processor in PROCESSOR_ARCHITEW6432.
+set "ASSISTANT=QvK9InstAsst.exe"
+if /i "%PROCESSOR_ARCHITECTURE%"=="AMD64" set "ASSISTANT=QvK9InstAsst64.exe"
+if /i "%PROCESSOR_ARCHITEW6432%"=="AMD64" set "ASSISTANT=QvK9InstAsst64.exe"
 
 if /i "%~1"=="install" goto install
 if /i "%~1"=="uninstall" goto uninstall
@@ -16,14 +22,22 @@ echo usage: Setup.cmd install^|uninstall [folder]
 exit /b 2
 
 :install
+if not exist "%~dp0%ASSISTANT%" (
+    echo Setup: %ASSISTANT% is missing from the package; nothing was installed.
+    exit /b 1
+)
 xcopy /E /I /Y /Q "%~dp0*" "%TARGET%\" >nul
 rem The value ends with a backslash: the installer appends file names to it directly.
 reg add "%PACKAGE_KEY%" /v QvK9audioCPLAppPath /t REG_SZ /d "%TARGET%\\" /f >nul
-start "" /wait "%TARGET%\QvK9InstAsst.exe" "%HWID%",/S QvK9Install,/D "%TARGET%\Driver\QvK9USB.inf",/A,/O,/C%SETUP_EXTRA%
+start "" /wait "%TARGET%\%ASSISTANT%" "%HWID%",/S QvK9Install,/D "%TARGET%\Driver\QvK9USB.inf",/A,/O,/C%SETUP_EXTRA%
 exit /b 0
 
 :uninstall
-start "" /wait "%TARGET%\QvK9InstAsst.exe" /U,"%HWID%",/S QvK9Install,/A,/O%SETUP_EXTRA%
+if not exist "%TARGET%\%ASSISTANT%" (
+    echo Setup: %ASSISTANT% is missing from "%TARGET%"; nothing was uninstalled.
+    exit /b 1
+)
+start "" /wait "%TARGET%\%ASSISTANT%" /U,"%HWID%",/S QvK9Install,/A,/O%SETUP_EXTRA%
 reg delete "%PACKAGE_KEY%" /f >nul 2>&1
 rem The installer's clean-up commands run on their own; give them a moment before the folder goes.
 ping -n 3 127.0.0.1 >nul

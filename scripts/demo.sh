@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # demo.sh BUILD_DIR   (QVK9_WINEARCH=win64 for the 64-bit build tree)
-# The whole product end to end on the simulated device, in a fresh Wine prefix of its own: the
-# package installed by its setup program and the installer assistant (certificates, search path,
-# autostart that starts the control panel, the driver's registration), our ASIO host loading the
-# registered driver and streaming a test signal through it while the panel shows the stream, then
-# the uninstall, after which the demo shows what is gone and compares the registry with the one
-# before the install.
+# The whole product end to end on the simulated device, in a fresh 64-bit Wine prefix of its own:
+# the package installed by its setup program and the 64-bit installer assistant (certificates,
+# search path, autostart that starts the control panel, both drivers' registrations, each in its
+# own registry view), our 64-bit ASIO host loading the registered 64-bit driver and streaming a
+# test signal through it while the panel shows the stream, then the uninstall, after which the
+# demo shows what is gone from both views and compares the registry with the one before the
+# install.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -30,8 +31,8 @@ fail() {
     exit 1
 }
 
-for file in "$host" "$shots" "$certificate" "$package/Setup.cmd" "$package/QvK9InstAsst.exe" \
-    "$package/QvK9CPL.exe" "$package/QvK9ASIO.dll"; do
+for file in "$host" "$shots" "$certificate" "$package/Setup.cmd" "$package/QvK9InstAsst64.exe" \
+    "$package/QvK9CPL.exe" "$package/QvK9ASIO64.dll" "$package/QvK9ASIO.dll"; do
     [ -f "$file" ] || fail "$file is missing; build first (make)."
 done
 
@@ -68,6 +69,14 @@ registry_snapshot() {
                            $0 ~ /\\Console\]$/ || $0 ~ /Control\\Video\\/ }
             !skip' >"$records/$1.txt"
 }
+clsid='{58527022-702F-47D6-B9F4-97556F3FF061}'
+native_asio='HKLM\SOFTWARE\ASIO\Quenvora-K9 USB Audio ASIO'
+wow_asio='HKLM\SOFTWARE\Wow6432Node\ASIO\Quenvora-K9 USB Audio ASIO'
+native_class="HKLM\\Software\\Classes\\CLSID\\$clsid"
+wow_class="HKLM\\Software\\Classes\\Wow6432Node\\CLSID\\$clsid"
+server_of() { q "$1\\InprocServer32" /ve | grep REG_ | sed 's/^ *[^ ]* *REG_[A-Z_]* *//'; }
+# Some machines (CI's among them) cannot execute 32-bit code: Wine's 32-bit side cannot start.
+runs_32bit() { "$here/wine-run.sh" 'C:\windows\syswow64\cmd.exe' /c exit 7 </dev/null >/dev/null 2>&1; [ $? -eq 7 ]; }
 certificate_in() {
     q "HKLM\\Software\\Microsoft\\SystemCertificates\\$1\\Certificates\\$thumbprint"
 }
@@ -92,7 +101,16 @@ w cmd /c "$setup" install "$folder" >/dev/null
 say "    autostart entry:   $(value_of 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' CalmoraQvK9audioCPL)"
 say "    search path:       $(value_of 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' DevicePath)"
 say "    signing policy:    AllSigningEqual = $(value_of 'HKLM\SOFTWARE\Policies\Microsoft\Windows\DeviceInstall\Settings' AllSigningEqual)"
-say "    ASIO driver:       $(value_of 'HKLM\SOFTWARE\ASIO\Quenvora-K9 USB Audio ASIO' CLSID)"
+say "    64-bit driver:     native view, ASIO key CLSID $(value_of "$native_asio" CLSID),"
+say "                       server $(server_of "$native_class")"
+if runs_32bit; then
+    say "    32-bit driver:     32-bit view (WOW6432Node), ASIO key CLSID $(value_of "$wow_asio" CLSID),"
+    say "                       server $(server_of "$wow_class")"
+else
+    say "    32-bit driver:     in the package; this machine cannot run 32-bit programs, so its"
+    say "                       registration by the 32-bit RegSvr32 could not run: 32-bit view"
+    say "                       ASIO key $( [ -n "$(q "$wow_asio")" ] && echo present || echo absent)"
+fi
 say "    certificate:       root store $([ -n "$(certificate_in Root)" ] && echo yes || echo no)," \
     "trusted publishers $([ -n "$(certificate_in TrustedPublisher)" ] && echo yes || echo no)" \
     "(SHA-1 $thumbprint)"
@@ -129,7 +147,7 @@ rm -f "$probe_log"
 step 5/6 "Pictures of the control panel while a host streams (Xvfb, Wine virtual desktop) ..."
 if command -v Xvfb >/dev/null; then
     bash "$here/panel-screenshots.sh" "$package/QvK9CPL.exe" "$shots" "$build/panel-pictures" \
-        "$package/QvK9ASIO.dll" "$host" 2>/dev/null | grep -E '\.png$' | indent
+        "$package/QvK9ASIO64.dll" "$host" 2>/dev/null | grep -E '\.png$' | indent
 else
     say "    skipped: Xvfb is not installed."
 fi
@@ -137,8 +155,10 @@ fi
 step 6/6 "Uninstalling with the setup program ..."
 w cmd /c "$setup" uninstall "$folder" >/dev/null
 wait_for_panel 20 down
-present "$(q 'HKCR\CLSID\{58527022-702F-47D6-B9F4-97556F3FF061}')" "driver's COM class"
-present "$(q 'HKLM\SOFTWARE\ASIO\Quenvora-K9 USB Audio ASIO')" "driver's ASIO entry"
+present "$(q "$native_class")" "64-bit driver's COM class (native view)"
+present "$(q "$native_asio")" "64-bit driver's ASIO entry (native view)"
+present "$(q "$wow_class")" "32-bit driver's COM class (32-bit view)"
+present "$(q "$wow_asio")" "32-bit driver's ASIO entry (32-bit view)"
 present "$(q 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v CalmoraQvK9audioCPL)" \
     "autostart entry"
 present "$(value_of 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' DevicePath | grep -i quenvora)" \
@@ -148,7 +168,7 @@ present "$(ls -d "$prefix/drive_c/Program Files/Calmora/Quenvora-K9 USB Audio" 2
 if panel_runs; then say "    control panel: still running"; else say "    control panel: ended"; fi
 say "    certificate: $([ -n "$(certificate_in Root)" ] && echo "stays in the root store" || echo "gone")"
 say "    (the uninstall has no certificate step: the maker's certificate stays, as do the"
-say "    \"ASIOPATH\" profile entry and AllSigningEqual = 0)"
+say "    \"ASIOPATH\" and \"ASIOPATH64\" profile entries and AllSigningEqual = 0)"
 registry_snapshot after
 say ""
 say "    The registry after the uninstall against the one before the install:"

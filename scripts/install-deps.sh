@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the build and the Wine test runs need, only when something is missing.
-# The shipped 32-bit programs use the win32-threads cross compiler (its runtime imports only what
-# Windows 2000 exports); the 64-bit test builds use the posix-threads one (GoogleTest's threads).
+# The shipped programs use the win32-threads cross compilers (their runtimes import only what
+# Windows 2000, and for 64 bits XP x64, export); the 64-bit test builds use the posix-threads one
+# (GoogleTest's threads).
 # python3 makes the control panel's artwork; Xvfb gives the panel's pictures a screen, and
 # xwd (x11-apps) pictures its notification menu from it.
 set -euo pipefail
 have_all() {
     command -v i686-w64-mingw32-g++-win32 >/dev/null &&
+        command -v x86_64-w64-mingw32-g++-win32 >/dev/null &&
         command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
         command -v wine >/dev/null && command -v wineserver >/dev/null &&
         [ -x /usr/lib/wine/wine64 ] &&
@@ -23,6 +25,6 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO dpkg --add-architecture i386
 $SUDO apt-get -o DPkg::Lock::Timeout=900 update -q
 $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends \
-    g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 \
+    g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 \
     googletest cmake ninja-build openssl python3 xvfb x11-apps
 have_all

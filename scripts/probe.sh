@@ -37,7 +37,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 "$here/wine-prefix.sh" setup "$prefix" >/dev/null 2>&1 || { echo "no Wine prefix" >&2; exit 1; }
-"$here/wine-run.sh" regsvr32 /s "$build/bin/sim/QvK9ASIO.dll" || { echo "not registered" >&2; exit 1; }
+"$here/wine-run.sh" regsvr32 /s "$build/bin/sim/QvK9ASIO64.dll" || { echo "not registered" >&2; exit 1; }
 
 launcher=()
 if [ "$realtime" = 1 ]; then

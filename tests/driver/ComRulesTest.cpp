@@ -20,7 +20,7 @@ std::string simulatedDriverPath() {
     std::string dir(exe);
     char full[MAX_PATH] = {};
     GetFullPathNameA(
-        (dir.substr(0, dir.find_last_of('\\') + 1) + "..\\bin\\sim\\QvK9ASIO.dll").c_str(),
+        (dir.substr(0, dir.find_last_of('\\') + 1) + "..\\bin\\sim\\" + kDriverModuleName).c_str(),
         MAX_PATH, full, nullptr);
     return full;
 }

@@ -20,6 +20,12 @@ const std::string kClassKey = std::string("CLSID\\") + kClassId;
 const std::string kServerKey = kClassKey + "\\InprocServer32";
 const std::string kDriverKey = std::string("SOFTWARE\\ASIO\\") + kName;
 const char kChildMarker[] = "QVK9_REGISTRATION_CHILD";
+// The profile is one file for both bitnesses: "ASIOPATH" is the 32-bit driver's path.
+#ifdef _WIN64
+const char kProfilePathKey[] = "ASIOPATH64";
+#else
+const char kProfilePathKey[] = "ASIOPATH";
+#endif
 
 std::string fullPath(const std::string& path) {
     char full[MAX_PATH] = {};
@@ -76,7 +82,7 @@ bool hasMarker(HKEY root, const std::string& path) {
 
 std::string profilePath() {
     char path[512] = {};
-    GetProfileStringA("ClmrASIO", "ASIOPATH", "<missing>", path, sizeof path);
+    GetProfileStringA("ClmrASIO", kProfilePathKey, "<missing>", path, sizeof path);
     return path;
 }
 
@@ -152,7 +158,7 @@ TEST_F(Registration, AnotherPathReplacesTheWholeClassKey) {
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     const std::string folder = fullPath(std::string(temp) + "QvK9 Moved Driver");
-    const std::string moved = folder + "\\QvK9ASIO.dll";
+    const std::string moved = folder + "\\" + kDriverModuleName;
     CreateDirectoryA(folder.c_str(), nullptr);
     ASSERT_TRUE(CopyFileA(shipped.c_str(), moved.c_str(), FALSE));
 
@@ -180,6 +186,70 @@ TEST_F(Registration, CreatingTheRegisteredDriverByClassIdGivesIasio) {
     EXPECT_EQ(driver->Release(), 0u);
 }
 
+#ifdef _WIN64
+// The 32-bit registry view, where the 32-bit driver's registration lives on 64-bit Windows.
+const std::string kViewClassKey = "Software\\Classes\\" + kClassKey;
+const std::string kViewServerKey = kViewClassKey + "\\InprocServer32";
+const char kOtherDriver[] = "c:\\program files\\calmora\\qvk9asio.dll";
+
+void writeIn32BitView(const std::string& path, const char* name, const std::string& text) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                              KEY_WRITE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+}
+
+std::string readIn32BitView(const std::string& path, const char* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
+                      &key) != ERROR_SUCCESS)
+        return "<missing>";
+    char data[512] = {};
+    DWORD size = sizeof data - 1;
+    const LONG status =
+        RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? data : "<missing>";
+}
+
+void removeFrom32BitView() {
+    for (const std::string& path : {kViewServerKey, kViewClassKey, kDriverKey})
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), KEY_WOW64_32KEY, 0);
+}
+
+// On 64-bit Windows the 32-bit driver's registration, as it wrote it into its own view, and its
+// profile path stay through the 64-bit driver's registration and its removal.
+TEST_F(Registration, The32BitDriversRegistrationInItsOwnViewStays) {
+    removeFrom32BitView();
+    writeIn32BitView(kViewClassKey, nullptr, kName);
+    writeIn32BitView(kViewServerKey, nullptr, kOtherDriver);
+    writeIn32BitView(kDriverKey, "CLSID", kClassId);
+    writeIn32BitView(kDriverKey, "Description", kName);
+    WriteProfileStringA("ClmrASIO", "ASIOPATH", kOtherDriver);
+    const auto expect32BitSideKept = [&] {
+        EXPECT_EQ(readIn32BitView(kViewClassKey, nullptr), kName);
+        EXPECT_EQ(readIn32BitView(kViewServerKey, nullptr), kOtherDriver);
+        EXPECT_EQ(readIn32BitView(kDriverKey, "CLSID"), kClassId);
+        EXPECT_EQ(readIn32BitView(kDriverKey, "Description"), kName);
+        char path[512] = {};
+        GetProfileStringA("ClmrASIO", "ASIOPATH", "<missing>", path, sizeof path);
+        EXPECT_STREQ(path, kOtherDriver);
+    };
+
+    ASSERT_TRUE(registerDriver(shipped));
+    expectRegisteredAt(shipped);
+    expect32BitSideKept();
+    ASSERT_TRUE(unregisterDriver(shipped));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, kClassKey));
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, kDriverKey));
+    expect32BitSideKept();
+    removeFrom32BitView();
+}
+#endif
+
 // GetModuleHandle finds any module of the driver's name, so this runs in a process of its own
 // where no such module is loaded.
 TEST(RegistrationFailure, ForeignModuleNameShowsTheBoxAndFails) {
@@ -195,7 +265,7 @@ TEST(RegistrationFailure, ForeignModuleNameShowsTheBoxAndFails) {
         return;
     }
 
-    ASSERT_EQ(GetModuleHandleA("QvK9ASIO.dll"), nullptr);
+    ASSERT_EQ(GetModuleHandleA(kDriverModuleName), nullptr);
     removeRegistration();
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);

@@ -1,5 +1,6 @@
 // The driver inside a host process and a stand-in panel in another: the commands it sends, in
 // order, and the shared block as the panel saw it when each arrived.
+#include "asio/DriverIdentity.h"
 #include "common/PanelCommands.h"
 #include "common/UniqueResource.h"
 #include "sim/SimDeviceState.h"
@@ -156,7 +157,7 @@ TEST_F(SharedStateScenario, ControlPanelStartsThePanelBesideTheDriver) {
     GetTempPathA(MAX_PATH, temp);
     const std::string folder = std::string(temp) + "QvK9 panel start\\";
     CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string dll = folder + "QvK9ASIO.dll";
+    const std::string dll = folder + kDriverModuleName;
     ASSERT_TRUE(CopyFileA(simDriverPath().c_str(), dll.c_str(), FALSE));
     ASSERT_TRUE(CopyFileA((testProgramFolder() + "PanelStandIn.exe").c_str(),
                           (folder + "QvK9CPL.exe").c_str(), FALSE));

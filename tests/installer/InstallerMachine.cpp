@@ -68,9 +68,10 @@ void RemoveFolder(const std::wstring& folder) {
     SHFileOperationW(&op);
 }
 
-std::wstring ReadMachineString(const wchar_t* keyPath, const wchar_t* value) {
+std::wstring ReadMachineString(const wchar_t* keyPath, const wchar_t* value, REGSAM view) {
     HKEY raw = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE | view, &raw) !=
+        ERROR_SUCCESS)
         return L"<missing>";
     UniqueRegKey key(raw);
     wchar_t data[2048] = {};
@@ -81,9 +82,10 @@ std::wstring ReadMachineString(const wchar_t* keyPath, const wchar_t* value) {
     return data;
 }
 
-bool MachineKeyExists(const wchar_t* keyPath) {
+bool MachineKeyExists(const wchar_t* keyPath, REGSAM view) {
     HKEY raw = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE | view, &raw) !=
+        ERROR_SUCCESS)
         return false;
     RegCloseKey(raw);
     return true;

@@ -22,9 +22,10 @@ void SimulateWindows(WindowsVersionCode code);
 // A fresh, empty folder under the temporary folder, with a trailing backslash.
 std::wstring ScratchFolder(const wchar_t* name);
 void RemoveFolder(const std::wstring& folder);
-// A registry string value of HKLM, or "<missing>".
-std::wstring ReadMachineString(const wchar_t* key, const wchar_t* value);
-bool MachineKeyExists(const wchar_t* key);
+// A registry string value of HKLM, or "<missing>"; in the registry view `view` asks for
+// (KEY_WOW64_64KEY, KEY_WOW64_32KEY), else in the program's own.
+std::wstring ReadMachineString(const wchar_t* key, const wchar_t* value, REGSAM view = 0);
+bool MachineKeyExists(const wchar_t* key, REGSAM view = 0);
 // Sets a registry string value of HKLM, making its key when missing; or deletes the value.
 void WriteMachineString(const wchar_t* key, const wchar_t* value, const std::wstring& text,
                         DWORD type = REG_SZ);

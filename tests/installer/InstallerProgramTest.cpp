@@ -3,6 +3,7 @@
 #include "CertificateStores.h"
 #include "InstallerMachine.h"
 
+#include "asio/DriverIdentity.h"
 #include "common/PanelCommands.h"
 #include "installer/FinishingSteps.h"
 #include "sim/SimDeviceState.h"
@@ -17,11 +18,17 @@ namespace {
 constexpr wchar_t kClsidKey[] = L"CLSID\\{58527022-702F-47D6-B9F4-97556F3FF061}";
 constexpr wchar_t kAsioKey[] = L"SOFTWARE\\ASIO\\Quenvora-K9 USB Audio ASIO";
 
+#ifdef _WIN64
+constexpr char kInstallerProgram[] = "QvK9InstAsst64.exe";
+#else
+constexpr char kInstallerProgram[] = "QvK9InstAsst.exe";
+#endif
+
 // Runs the installer with `arguments` and waits for it; its exit code, or -1 when it hung.
 DWORD runInstallerProgram(const std::string& arguments) {
     DWORD code = 0;
     const std::string line =
-        "\"" + testProgramFolder() + "..\\bin\\sim\\QvK9InstAsst.exe\" " + arguments;
+        "\"" + testProgramFolder() + "..\\bin\\sim\\" + kInstallerProgram + "\" " + arguments;
     if (!runAndWait(line, 60000, &code))
         return static_cast<DWORD>(-1);
     return code;
@@ -102,12 +109,13 @@ TEST_F(InstallerProgram, AutostartStartsThePanelAndUninstallEndsIt) {
 }
 
 TEST_F(InstallerProgram, RegistrationLeavesTheDriversLayoutAndUnregistrationTakesItAway) {
-    copyIntoPackage(simDriverPath(), L"QvK9ASIO.dll");
+    const std::wstring driverFile = Widen(kDriverModuleName);
+    copyIntoPackage(simDriverPath(), driverFile.c_str());
     PackageFolderValue package(folder_);
     EXPECT_EQ(runInstallerProgram("/o"), 0u);
     EXPECT_EQ(classesRootString(kClsidKey), L"Quenvora-K9 USB Audio ASIO");
     EXPECT_EQ(classesRootString(std::wstring(kClsidKey) + L"\\InprocServer32"),
-              lower(folder_ + L"QvK9ASIO.dll"));
+              lower(folder_ + driverFile));
     EXPECT_EQ(ReadMachineString(kAsioKey, L"CLSID"), L"{58527022-702F-47D6-B9F4-97556F3FF061}");
     EXPECT_EQ(ReadMachineString(kAsioKey, L"Description"), L"Quenvora-K9 USB Audio ASIO");
 

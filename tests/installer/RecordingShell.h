@@ -32,7 +32,7 @@ public:
     }
     int runCommand(const char* command) override {
         commands.emplace_back(command);
-        return 0;
+        return commandResult;
     }
     void pause(DWORD milliseconds) override { pauses.push_back(milliseconds); }
 
@@ -42,6 +42,7 @@ public:
     std::vector<std::wstring> directories;
     std::vector<std::string> commands;
     std::vector<DWORD> pauses;
+    int commandResult = 0; // what every command's tool reports
 
 private:
     static std::wstring text(const wchar_t* s) { return s != nullptr ? s : L"<null>"; }

@@ -100,17 +100,45 @@ TEST_F(RunOrder, CertificateToolAndDeletionsUseTheVersionsVerb) {
         EXPECT_EQ(call.file, L"CMD.exe");
 }
 
+std::string ansiText(const std::wstring& text) {
+    std::string ansi;
+    for (wchar_t c : text)
+        ansi.push_back(static_cast<char>(c));
+    return ansi;
+}
+
 TEST_F(RunOrder, RegistrationRunsRegSvr32OnTheDriverInThePackage) {
     PackageFolderValue package(folder_);
+    SimulateWindows(10); // on a 32-bit processor
     RecordingShell shell;
     RunInstaller(L"/O", shell);
     RunInstaller(L"/o,/u", shell);
-    std::string ansiFolder;
-    for (wchar_t c : folder_)
-        ansiFolder.push_back(static_cast<char>(c));
+    const std::string ansiFolder = ansiText(folder_);
     ASSERT_EQ(shell.commands.size(), 2u);
     EXPECT_EQ(shell.commands[0], "RegSvr32.exe \"" + ansiFolder + "QvK9ASIO.dll\"");
     EXPECT_EQ(shell.commands[1], "RegSvr32.exe /u \"" + ansiFolder + "QvK9ASIO.dll\"");
+}
+
+// On 64-bit Windows each driver goes through the tool of its own bitness, the 64-bit one first;
+// a failing tool does not keep the other registration from running.
+TEST_F(RunOrder, RegistrationOn64BitWindowsRunsEachDriversOwnTool) {
+    PackageFolderValue package(folder_);
+    SimulateWindows(10);
+    sim::state()->version.nativeArchitecture = PROCESSOR_ARCHITECTURE_AMD64;
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::string wow64Tool = ansiText(windows) + "\\SysWOW64\\RegSvr32.exe";
+    const std::string ansiFolder = ansiText(folder_);
+    RecordingShell shell;
+    shell.commandResult = 3;
+    RunInstaller(L"/O", shell);
+    RunInstaller(L"/U,/O", shell);
+    ASSERT_EQ(shell.commands.size(), 4u);
+    EXPECT_EQ(shell.commands[0], "RegSvr32.exe \"" + ansiFolder + "QvK9ASIO64.dll\"");
+    // Quoted twice over: the command interpreter takes the outer pair away.
+    EXPECT_EQ(shell.commands[1], "\"\"" + wow64Tool + "\" \"" + ansiFolder + "QvK9ASIO.dll\"\"");
+    EXPECT_EQ(shell.commands[2], "RegSvr32.exe /u \"" + ansiFolder + "QvK9ASIO64.dll\"");
+    EXPECT_EQ(shell.commands[3], "\"\"" + wow64Tool + "\" /u \"" + ansiFolder + "QvK9ASIO.dll\"\"");
 }
 
 TEST_F(RunOrder, AutostartWritesTheRunValueAndStartsThePanelWithOpen) {

@@ -14,8 +14,10 @@ public:
     HostProcess& operator=(const HostProcess&) = delete;
     ~HostProcess() { end(); }
 
-    bool start(const std::string& arguments) {
-        process_ = startProcess("\"" + asioHostPath() + "\" " + arguments);
+    bool start(const std::string& arguments) { return startProgram(asioHostPath(), arguments); }
+    // Another build of the host (the 32-bit one beside the 64-bit tests).
+    bool startProgram(const std::string& path, const std::string& arguments) {
+        process_ = startProcess("\"" + path + "\" " + arguments);
         return process_.valid();
     }
     bool waitForEnd(DWORD timeoutMs) {

@@ -5,7 +5,6 @@
 
 #include <commctrl.h>
 
-
 namespace {
 
 constexpr DWORD kStartTimeoutMs = 20000;
@@ -60,6 +59,19 @@ bool PanelProcess::start(const std::string& path) {
     // The window answers once its initialisation is over.
     DWORD_PTR ignored = 0;
     return SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, kStartTimeoutMs, &ignored) != 0;
+}
+
+bool PanelProcess::attach(DWORD timeoutMs) {
+    if (!waitUntil([&] { return (window_ = FindWindowA(nullptr, kPanelWindowTitle)) != nullptr; },
+                   timeoutMs))
+        return false;
+    DWORD id = 0;
+    GetWindowThreadProcessId(window_, &id);
+    process_.reset(
+        OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, id));
+    DWORD_PTR ignored = 0;
+    return process_.valid() &&
+           SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &ignored) != 0;
 }
 
 bool PanelProcess::running() const {

@@ -21,6 +21,9 @@ public:
 
     // Starts the panel and waits until its window answers; false when it did not come up.
     bool start(const std::string& path = simPanelPath());
+    // Takes over a panel another program started, once its window answers; false when none
+    // came up in time.
+    bool attach(DWORD timeoutMs);
     // Starts the program without waiting for a window (second starts).
     bool launch(const std::string& path = simPanelPath());
     // Waits for the process to end by itself; its exit code in `exitCode`.

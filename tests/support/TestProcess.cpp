@@ -1,5 +1,6 @@
 #include "TestProcess.h"
 
+#include "asio/DriverIdentity.h"
 #include "common/UniqueResource.h"
 
 #include <vector>
@@ -12,10 +13,10 @@ std::string testProgramFolder() {
 }
 
 std::string simDriverPath() {
-    return testProgramFolder() + "..\\bin\\sim\\QvK9ASIO.dll";
+    return testProgramFolder() + "..\\bin\\sim\\" + kDriverModuleName;
 }
 std::string shippedDriverPath() {
-    return testProgramFolder() + "..\\bin\\QvK9ASIO.dll";
+    return testProgramFolder() + "..\\bin\\" + kDriverModuleName;
 }
 std::string asioHostPath() {
     return testProgramFolder() + "..\\bin\\QvK9AsioHost.exe";
