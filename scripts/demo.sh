@@ -96,7 +96,7 @@ say "    done in $((SECONDS - started)) s; the registry is saved for the compari
 step 2/6 "Installing the package with its setup program, as a user does ..."
 setup=$(w winepath -w "$package/Setup.cmd")
 say "    Setup.cmd install \"$folder\""
-say "    (it copies the package and starts the installer assistant with /A,/O,/C)"
+say "    (it copies the package and starts the 64-bit installer assistant with /A,/O,/C)"
 w cmd /c "$setup" install "$folder" >/dev/null
 say "    autostart entry:   $(value_of 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' CalmoraQvK9audioCPL)"
 say "    search path:       $(value_of 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' DevicePath)"
