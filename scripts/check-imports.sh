@@ -22,21 +22,13 @@ for name in $shipped; do
     file="$bin/$name"
     [ -f "$file" ] || continue
     checked=$((checked + 1))
+    # The oldest system, its lists, the compiler whose headers describe it, and its versions.
     if x86_64-w64-mingw32-objdump -f "$file" | grep -q 'file format pei-x86-64'; then
-        system="XP x64 / Server 2003 x64"
-        lists="$here/winxp64"
-        cc=x86_64-w64-mingw32-gcc-win32
-        winnt=0x0502
-        ie=0x0600
-        ntddi=0x05020000
+        set -- "XP x64 / Server 2003 x64" winxp64 x86_64-w64-mingw32-gcc-win32 0x0502 0x0600 0x05020000
     else
-        system="Windows 2000"
-        lists="$here/win2000"
-        cc=i686-w64-mingw32-gcc-win32
-        winnt=0x0500
-        ie=0x0500
-        ntddi=0x05000000
+        set -- "Windows 2000" win2000 i686-w64-mingw32-gcc-win32 0x0500 0x0500 0x05000000
     fi
+    system=$1 lists="$here/$2" cc=$3 winnt=$4 ie=$5 ntddi=$6
     allowed="$lists/msvcrt-functions.txt"
     newer="$lists/newer-functions.txt"
     x86_64-w64-mingw32-objdump -p "$file" |
