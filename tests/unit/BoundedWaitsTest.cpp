@@ -81,11 +81,7 @@ protected:
     }
 
     void startStreaming() {
-        ASSERT_TRUE(driver.create());
-        ASSERT_EQ(driver->init(nullptr), ASIOTrue);
-        ASIOBufferInfo infos[] = {
-            {ASIOTrue, 0, {}}, {ASIOTrue, 1, {}}, {ASIOFalse, 0, {}}, {ASIOFalse, 1, {}}};
-        ASSERT_EQ(driver->createBuffers(infos, 4, 256, &callbacks), ASE_OK);
+        ASSERT_NO_FATAL_FAILURE(driver.openDuplexBuffers(callbacks));
         ASSERT_EQ(driver->start(), ASE_OK);
         ASSERT_TRUE(switchesAdvance());
     }

@@ -60,12 +60,8 @@ protected:
     }
 
     void startStreaming() {
-        ASSERT_TRUE(driver.create());
-        streamingDriver = driver.get();
-        ASSERT_EQ(driver->init(nullptr), ASIOTrue);
-        ASIOBufferInfo infos[] = {
-            {ASIOTrue, 0, {}}, {ASIOTrue, 1, {}}, {ASIOFalse, 0, {}}, {ASIOFalse, 1, {}}};
-        ASSERT_EQ(driver->createBuffers(infos, 4, 256, &callbacks), ASE_OK);
+        ASSERT_NO_FATAL_FAILURE(driver.openDuplexBuffers(callbacks));
+        streamingDriver = driver.get(); // the callback stops the stream through it
         ASSERT_EQ(driver->start(), ASE_OK);
     }
 

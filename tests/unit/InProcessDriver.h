@@ -35,6 +35,16 @@ public:
     }
     IASIO* operator->() const { return asio_; }
     IASIO* get() const { return asio_; }
+    // Creates and opens the driver and builds buffers on both inputs and both outputs at 256
+    // frames; the caller starts the stream.
+    void openDuplexBuffers(ASIOCallbacks& callbacks) {
+        ASSERT_TRUE(create());
+        ASSERT_EQ(asio_->init(nullptr), ASIOTrue);
+        ASIOBufferInfo infos[] = {
+            {ASIOTrue, 0, {}}, {ASIOTrue, 1, {}}, {ASIOFalse, 0, {}}, {ASIOFalse, 1, {}}};
+        ASSERT_EQ(asio_->createBuffers(infos, 4, 256, &callbacks), ASE_OK);
+    }
+
     // The object behind the interface, for the fields hosts cannot see.
     AsioSample& object() const { return *static_cast<AsioSample*>(asio_); }
 
