@@ -41,7 +41,12 @@ trap 'exit 130' INT TERM
 
 launcher=()
 if [ "$realtime" = 1 ]; then
-    chrt -f -p 10 "$(pgrep -n wineserver)" || { echo "no real-time class here" >&2; exit 1; }
+    # The wineserver of this prefix, not the newest one on the machine: other prefixes may run.
+    server=""
+    for pid in $(pgrep wineserver); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" && server=$pid
+    done
+    [ -n "$server" ] && chrt -f -p 10 "$server" || { echo "no real-time class here" >&2; exit 1; }
     launcher=(chrt -f 10)
 fi
 for ((i = 0; i < load; i++)); do
@@ -49,5 +54,5 @@ for ((i = 0; i < load; i++)); do
     loaders+=($!)
 done
 echo "$command: ${args[*]}  (busy loops beside it: $load, real-time class: $([ $realtime = 1 ] && echo yes || echo no))"
-"${launcher[@]}" "$here/wine-run.sh" "$build/bin/QvK9AsioHost.exe" "$command" "${args[@]}" 2>&1 | tr -d '\r'
+"${launcher[@]}" "$here/wine-run.sh" "$build/bin/QvK9AsioHost.exe" "$command" "${args[@]}" 2>&1 | sed -u 's/\r$//'
 exit "${PIPESTATUS[0]}"
