@@ -4,6 +4,7 @@
 
 #include "common/NamedMapping.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
@@ -93,12 +94,22 @@ void writeDefaults(SimState* s) {
     s->magic = kStateMagic;
 }
 
-// Held for the life of the process on purpose: the device must not vanish between two uses, and
-// a clock thread may still touch the state while the process's static objects are torn down.
+// Held for the life of the module on purpose: the device must not vanish between two uses, and
+// in a program a clock thread may still touch the state while its static objects are torn down.
 struct MachineMapping {
     NamedMapping mapping;
     UniqueHandle lock;
 };
+
+// True when this code lives in a DLL rather than in the program: a driver that hosts load and
+// unload again and again.
+bool inLoadableModule() {
+    MEMORY_BASIC_INFORMATION region = {};
+    if (VirtualQuery(reinterpret_cast<const void*>(&inLoadableModule), &region, sizeof(region)) ==
+        0)
+        return false;
+    return region.AllocationBase != static_cast<void*>(GetModuleHandleW(nullptr));
+}
 
 class MachineLock {
 public:
@@ -123,8 +134,19 @@ MachineMapping& machineMapping() {
     return *holder;
 }
 
+// A DLL's exit functions run when it is unloaded, when none of its threads is left (or the
+// process is ending and they are gone): the view and the lock go with the module, or every load
+// of the driver would leave one behind.
+void releaseMachineMapping() {
+    MachineMapping& m = machineMapping();
+    m.mapping = NamedMapping{};
+    m.lock.reset();
+}
+
 SimState* openState() {
     MachineMapping& m = machineMapping();
+    if (inLoadableModule())
+        std::atexit(releaseMachineMapping);
     m.lock.reset(CreateMutexA(nullptr, FALSE, kStateLockName));
     MachineLock lock(m.lock.get());
     m.mapping = OpenOrCreateMapping(kStateMappingName, sizeof(SimState));

@@ -2,6 +2,7 @@
 // aggregation and when the module may be unloaded. The driver module is loaded by path.
 #include "asio/AsioInterface.h"
 #include "asio/DriverIdentity.h"
+#include "sim/SimDeviceState.h"
 
 #include <gtest/gtest.h>
 
@@ -183,3 +184,44 @@ TEST_F(ComRules, AggregatedDriverDelegatesToItsOuterObject) {
 }
 
 } // namespace
+
+// Views of the simulated machine's state in this process: one per module that holds it.
+int MachineStateViews() {
+    int views = 0;
+    MEMORY_BASIC_INFORMATION region = {};
+    for (const char* at = nullptr; VirtualQuery(at, &region, sizeof(region)) == sizeof(region);
+         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+        if (region.Type == MEM_MAPPED && region.RegionSize >= sizeof(sim::SimState))
+            ++views;
+    }
+    return views;
+}
+
+// A host that loads and unloads the driver for every session (a host that ends COM between its
+// sessions does) must not gain a view of the machine with each one: thousands of sessions ran the
+// host out of file descriptors under Wine.
+TEST(ComModule, LoadingAndUnloadingTheDriverAgainAndAgainLeavesNoViewBehind) {
+    const int before = MachineStateViews();
+    for (int cycle = 0; cycle < 8; ++cycle) {
+        HMODULE module = LoadLibraryA(simulatedDriverPath().c_str());
+        ASSERT_NE(module, nullptr);
+        using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+        auto getClassObject = reinterpret_cast<GetClassObjectFn>(
+            reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
+        IClassFactory* factory = nullptr;
+        ASSERT_EQ(
+            getClassObject(CLSID_QvK9Asio, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+            S_OK);
+        IASIO* driver = nullptr;
+        ASSERT_EQ(
+            factory->CreateInstance(nullptr, CLSID_QvK9Asio, reinterpret_cast<void**>(&driver)),
+            S_OK);
+        driver->init(nullptr);
+        EXPECT_EQ(MachineStateViews(), before + 1) << "cycle " << cycle;
+        driver->Release();
+        factory->Release();
+        ASSERT_TRUE(FreeLibrary(module));
+        ASSERT_EQ(GetModuleHandleA(kDriverModuleName), nullptr) << "the module stayed loaded";
+    }
+    EXPECT_EQ(MachineStateViews(), before);
+}
