@@ -1,7 +1,5 @@
 #include "FormatText.h"
 
-#include <windows.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +17,24 @@ void FormatText(int bits, unsigned rate, char* text, size_t capacity) {
                   static_cast<int>(rate));
 }
 
+namespace {
+
+char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// The entries are ASCII and compared without a locale: Windows 2000 has none that stands for
+// no language (LOCALE_INVARIANT came with XP), and no language's rules have a say here.
+bool BeginsWithAuto(const char* text) {
+    for (size_t i = 0; i < 4; ++i) {
+        if (AsciiUpper(text[i]) != AsciiUpper(kAutoFormatText[i]))
+            return false; // a shorter text ends in its terminator, which matches no letter
+    }
+    return true;
+}
+
+} // namespace
+
 bool ParseFormatText(const char* text, int& bits, unsigned& rate) {
     if (text == nullptr)
         return false;
@@ -28,8 +44,7 @@ bool ParseFormatText(const char* text, int& bits, unsigned& rate) {
         if (*p != ' ')
             compact[length++] = *p;
     }
-    if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, compact, length < 4 ? -1 : 4,
-                       kAutoFormatText, 4) == CSTR_EQUAL) {
+    if (BeginsWithAuto(compact)) {
         bits = 0;
         rate = 0;
         return true;
