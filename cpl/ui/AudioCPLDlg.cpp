@@ -439,6 +439,11 @@ bool CAudioCPLDlg::OnTimer(WPARAM wParam, LPARAM, LRESULT&) {
         m_reconnectTicks = 0;
         if (m_device->Open(m_hWnd)) {
             m_connected = true;
+            // A device there at log-on whose first open failed, or one back without a notice:
+            // the tip says so too, or it would say "No Device" for as long as the panel runs.
+            m_notifyIcon.SetTip(kTipPresent);
+            if (m_notifyIconAdded)
+                m_notifyIcon.Modify();
             DeviceOpened();
         }
     }
