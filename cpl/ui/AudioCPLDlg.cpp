@@ -482,17 +482,26 @@ BOOL CAudioCPLDlg::DestroyWindow() {
         KillTimer(m_hWnd, ID_TIMER_POLL);
         m_timerRunning = false;
     }
-    if (m_device) {
-        m_device->Close();
-        m_device.reset();
-    }
+    // While the shell removes the icon, this thread answers the driver's notices; the pages and
+    // the device they borrow are all still there to answer them.
     if (m_notifyIconAdded) {
         m_notifyIcon.Delete();
         m_notifyIconAdded = false;
     }
-    // The pages borrowed the device; ending their windows does not touch it.
+    // The pages before the device they borrow: the ASIO page's own end closes the shared block
+    // through it.
     m_pageCount = 0;
-    m_formatPage.reset();
-    m_asioPage.reset();
+    if (m_formatPage) {
+        m_formatPage->DestroyWindow();
+        m_formatPage.reset();
+    }
+    if (m_asioPage) {
+        m_asioPage->DestroyWindow();
+        m_asioPage.reset();
+    }
+    if (m_device) {
+        m_device->Close();
+        m_device.reset();
+    }
     return CDialog::DestroyWindow();
 }

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -46,7 +47,9 @@ struct IconEvent {
 // every icon request it receives.
 class StandInTray {
 public:
-    StandInTray() {
+    // `onEvent` runs on the tray's thread for each request, before the shell's call returns.
+    explicit StandInTray(std::function<void(const IconEvent&)> onEvent = nullptr)
+        : onEvent_(std::move(onEvent)) {
         thread_ = std::thread([this] { run(); });
         waitUntil([this] { return window_ != nullptr || failed_; }, kNoticeMs);
     }
@@ -109,6 +112,9 @@ private:
             WideCharToMultiByte(CP_ACP, 0, icon->tip, -1, tip, sizeof(tip) - 1, nullptr, nullptr);
             event.tip = tip;
         }
+        // First the reaction: once a request is seen, so is what its reaction did.
+        if (onEvent_)
+            onEvent_(event);
         std::lock_guard<std::mutex> lock(mutex_);
         events_.push_back(event);
     }
@@ -134,6 +140,7 @@ private:
         UnregisterClassA("Shell_TrayWnd", windowClass.hInstance);
     }
 
+    std::function<void(const IconEvent&)> onEvent_;
     std::thread thread_;
     volatile HWND window_ = nullptr;
     volatile bool failed_ = false;
@@ -259,6 +266,44 @@ TEST_F(PanelNotificationArea, DeviceBackWithoutANoticeIsFoundByTheRetries) {
     EXPECT_TRUE(waitUntil([&] { return IsWindowEnabled(playList) != FALSE; }, 8000));
     ASSERT_TRUE(tray.waitFor(NIM_MODIFY, seen, &event));
     EXPECT_EQ(event.tip, kTipPresent);
+}
+
+// The shell's removal of the icon at the end is a call into another process, during which the
+// panel's thread answers the messages sent to it: a driver's notice then still finds the page
+// and the device it reads the driver's state through, and the panel ends as it should.
+TEST_F(PanelNotificationArea, ADriverNoticeDuringTheIconsRemovalAtTheEndIsAnswered) {
+    ASSERT_TRUE(block.open());
+    AsioSharedBlock* b = block.raw();
+    ASSERT_NE(b, nullptr);
+    HWND streamField = nullptr;
+    std::string shownAtRemoval = "<no removal>";
+    StandInTray tray([&](const IconEvent& event) {
+        if (event.action != NIM_DELETE)
+            return;
+        b->streamRunning = 0;
+        DWORD_PTR reply = 0;
+        char text[32] = "<no answer>";
+        if (SendMessageTimeoutA(event.window, WM_COMMAND, ASIOWM_STOP, 0, SMTO_NORMAL, 5000,
+                                &reply))
+            SendMessageTimeoutA(streamField, WM_GETTEXT, sizeof(text),
+                                reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, &reply);
+        shownAtRemoval = text;
+    });
+    ASSERT_TRUE(tray.up());
+    ASSERT_TRUE(panel.start());
+    streamField = panel.control(IDC_ASIO_STREAM_STATE);
+    b->driverLoaded = 1;
+    b->streamRunning = 1;
+    panel.command(ASIOWM_START);
+    ASSERT_EQ(panel.text(IDC_ASIO_STREAM_STATE), "Start");
+
+    SendMessageA(panel.window(), WM_COMMAND, ID_CPL_EXIT, 0);
+    DWORD code = 1;
+    ASSERT_TRUE(panel.waitForExit(10000, &code));
+    EXPECT_EQ(code, 0u);
+    IconEvent removal;
+    ASSERT_TRUE(tray.waitFor(NIM_DELETE, 0, &removal));
+    EXPECT_EQ(shownAtRemoval, "Stop");
 }
 
 } // namespace
