@@ -123,6 +123,7 @@ struct SimFaults {
     wchar_t unreadableValue[64];
     int32_t trelvikRequestFails; // every Trelvik request fails
     int32_t trelvikStartFails;   // the Trelvik service does not start (no device appears)
+    int32_t formatSetsRefused;   // the topology filter refuses every format set; gets answer
 };
 
 // The Trelvik kernel driver: its service lives in the real service control manager; whether it
@@ -197,9 +198,9 @@ static_assert(sizeof(SimEndpoint) == 1008);
 static_assert(sizeof(SimMixerDevice) == 360);
 static_assert(sizeof(SimNoticeWindow) == 24);
 static_assert(sizeof(SimVersion) == 40);
-static_assert(sizeof(SimFaults) == 180);
+static_assert(sizeof(SimFaults) == 184);
 static_assert(sizeof(SimTrelvik) == 24);
-static_assert(sizeof(SimState) == 4218056);
+static_assert(sizeof(SimState) == 4218060);
 static_assert(offsetof(SimState, magic) == 0);
 static_assert(offsetof(SimState, unplugged) == 4);
 static_assert(offsetof(SimState, outDeviceCount) == 8);
@@ -210,30 +211,30 @@ static_assert(offsetof(SimState, devNodeCount) == 8848);
 static_assert(offsetof(SimState, devNodes) == 8852);
 static_assert(offsetof(SimState, version) == 11476);
 static_assert(offsetof(SimState, faults) == 11516);
-static_assert(offsetof(SimState, topologyFilterCount) == 11696);
-static_assert(offsetof(SimState, topologyFilters) == 11700);
-static_assert(offsetof(SimState, chosenFormat) == 13668);
-static_assert(offsetof(SimState, streamActivity) == 13684);
-static_assert(offsetof(SimState, plugGeneration) == 13708);
-static_assert(offsetof(SimState, topologyRequests) == 13712);
-static_assert(offsetof(SimState, trelvik) == 13716);
-static_assert(offsetof(SimState, endpointCount) == 13740);
-static_assert(offsetof(SimState, endpoints) == 13744);
-static_assert(offsetof(SimState, enumeratorFails) == 21808);
-static_assert(offsetof(SimState, mixerCount) == 21812);
-static_assert(offsetof(SimState, mixers) == 21816);
-static_assert(offsetof(SimState, noticeWindows) == 23256);
-static_assert(offsetof(SimState, loopbackDelayFrames) == 23640);
-static_assert(offsetof(SimState, outOpenCount) == 23644);
-static_assert(offsetof(SimState, inOpenCount) == 23648);
-static_assert(offsetof(SimState, lastOutFormat) == 23652);
-static_assert(offsetof(SimState, lastInFormat) == 23692);
-static_assert(offsetof(SimState, outBlocksPlayed) == 23732);
-static_assert(offsetof(SimState, inBlocksRecorded) == 23736);
-static_assert(offsetof(SimState, underrunFrames) == 23740);
-static_assert(offsetof(SimState, inOverrunFrames) == 23744);
-static_assert(offsetof(SimState, playedBytes) == 23748);
-static_assert(offsetof(SimState, played) == 23752);
+static_assert(offsetof(SimState, topologyFilterCount) == 11700);
+static_assert(offsetof(SimState, topologyFilters) == 11704);
+static_assert(offsetof(SimState, chosenFormat) == 13672);
+static_assert(offsetof(SimState, streamActivity) == 13688);
+static_assert(offsetof(SimState, plugGeneration) == 13712);
+static_assert(offsetof(SimState, topologyRequests) == 13716);
+static_assert(offsetof(SimState, trelvik) == 13720);
+static_assert(offsetof(SimState, endpointCount) == 13744);
+static_assert(offsetof(SimState, endpoints) == 13748);
+static_assert(offsetof(SimState, enumeratorFails) == 21812);
+static_assert(offsetof(SimState, mixerCount) == 21816);
+static_assert(offsetof(SimState, mixers) == 21820);
+static_assert(offsetof(SimState, noticeWindows) == 23260);
+static_assert(offsetof(SimState, loopbackDelayFrames) == 23644);
+static_assert(offsetof(SimState, outOpenCount) == 23648);
+static_assert(offsetof(SimState, inOpenCount) == 23652);
+static_assert(offsetof(SimState, lastOutFormat) == 23656);
+static_assert(offsetof(SimState, lastInFormat) == 23696);
+static_assert(offsetof(SimState, outBlocksPlayed) == 23736);
+static_assert(offsetof(SimState, inBlocksRecorded) == 23740);
+static_assert(offsetof(SimState, underrunFrames) == 23744);
+static_assert(offsetof(SimState, inOverrunFrames) == 23748);
+static_assert(offsetof(SimState, playedBytes) == 23752);
+static_assert(offsetof(SimState, played) == 23756);
 
 // The state, opened or created with the default machine (one output and one input endpoint of
 // the device, real system version, no faults). The mapping stays open for the process's life.

@@ -131,6 +131,8 @@ BOOL topologyRequest(int filter, DWORD code, void* in, DWORD inSize, void* out, 
         getFormat(s, &record);
         std::memcpy(out, &record, sizeof(record));
     } else if (property.id == kDevPropAudioFormat && property.flags == kKsPropertyTypeSet) {
+        if (switchedOn(s->faults.formatSetsRefused))
+            return refuse(ERROR_INVALID_PARAMETER); // as for a format the device will not take
         DeviceFormatRecord record;
         std::memcpy(&record, out, sizeof(record));
         if (!setFormat(s, record))

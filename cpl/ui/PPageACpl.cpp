@@ -12,6 +12,9 @@ constexpr COLORREF kBlack = 0x000000;
 
 constexpr char kPlayerWarning[] = "Stop player before new audio format setting takes effect.";
 constexpr char kRecorderWarning[] = "Stop recorder before new audio format setting takes effect.";
+// What the page says instead of a format it could not read or a choice the device did not take.
+constexpr char kFormatUnreadText[] = "Audio format of the device cannot be read.";
+constexpr char kFormatNotSetText[] = "New audio format could not be set on the device.";
 
 // The status rows appear only where the device tells its streams (the topology filter).
 constexpr int kStatusRowIds[] = {IDC_PLAY_STATUS_LABEL, IDC_PLAY_STATUS, IDC_REC_STATUS_LABEL,
@@ -73,6 +76,10 @@ void CPPageACpl::FillList(Direction& direction) {
 }
 
 void CPPageACpl::EnableControls(bool enable) {
+    // Nothing to choose from while the device's formats are unread.
+    enable = enable && !m_formatUnread;
+    if (!enable)
+        m_setFailed = false; // the device is away or unread: a new start when it answers
     const int playPairs[][2] = {{IDC_PLAY_GROUP, IDC_PLAY_FIXED},
                                 {IDC_PLAY_FORMAT_LABEL, IDC_PLAY_FORMAT},
                                 {IDC_PLAY_STATUS_LABEL, IDC_PLAY_STATUS}};
@@ -110,19 +117,25 @@ int CPPageACpl::FindFormat(int listId, int bits, unsigned rate) const {
         SendMessageA(GetDlgItem(listId), CB_FINDSTRING, 0, reinterpret_cast<LPARAM>(text)));
 }
 
-bool CPPageACpl::SelectFormat(int listId, int bits, unsigned rate, int currentIndex) {
+bool CPPageACpl::SelectFormat(int listId, int bits, unsigned rate) {
     const int found = FindFormat(listId, bits, rate);
     if (found == CB_ERR)
         return false;
-    if (found != currentIndex)
+    // Against what the list shows: before the first read it shows an entry nobody chose, and
+    // while the formats are unread none at all.
+    if (found != CurrentSelection(listId))
         SendMessageA(GetDlgItem(listId), CB_SETCURSEL, found, 0);
     return true;
 }
 
-bool CPPageACpl::ChosenFormat(int listId, int& bits, unsigned& rate) const {
-    HWND list = GetDlgItem(listId);
-    const int index = static_cast<int>(SendMessageA(list, CB_GETCURSEL, 0, 0));
+bool CPPageACpl::ChosenFormat(const Direction& direction, int& bits, unsigned& rate) const {
+    HWND list = GetDlgItem(direction.formatList);
+    int index = static_cast<int>(SendMessageA(list, CB_GETCURSEL, 0, 0));
+    // A list that shows nothing (its format was not read) still asks for the choice it showed
+    // last, as it did before.
     if (index == CB_ERR)
+        index = direction.selectedIndex;
+    if (index < 0)
         return false;
     const LRESULT length = SendMessageA(list, CB_GETLBTEXTLEN, index, 0);
     if (length == CB_ERR || length >= 64)
@@ -137,12 +150,12 @@ bool CPPageACpl::RecordOfLists(DeviceFormatRecord& record) const {
     record.size = sizeof(DeviceFormatRecord);
     int bits = 0;
     unsigned rate = 0;
-    if (!ChosenFormat(IDC_PLAY_FORMAT, bits, rate))
+    if (!ChosenFormat(m_playback, bits, rate))
         return false;
     record.playbackBits = static_cast<uint8_t>(bits);
     record.playbackRate = rate;
     record.playbackFixed = (bits != 0 || rate != 0) ? 1 : 0; // "Auto" gives 0
-    if (!ChosenFormat(IDC_REC_FORMAT, bits, rate))
+    if (!ChosenFormat(m_record, bits, rate))
         return false;
     record.recordBits = static_cast<uint8_t>(bits);
     record.recordRate = rate;
@@ -160,8 +173,14 @@ bool CPPageACpl::ReadChosenFormats(DeviceFormatRecord& record) {
 
 bool CPPageACpl::RefreshFromDevice() {
     DeviceFormatRecord record;
-    if (!ReadChosenFormats(record))
+    if (!ReadChosenFormats(record)) {
+        ShowFormatUnread();
         return false;
+    }
+    if (m_formatUnread) {
+        m_formatUnread = false;
+        EnableControls(true);
+    }
     struct Side {
         Direction& direction;
         uint8_t fixed;
@@ -174,14 +193,28 @@ bool CPPageACpl::RefreshFromDevice() {
         Direction& d = side.direction;
         CheckDlgButton(m_hWnd, d.fixedBox, side.fixed == 1 ? BST_CHECKED : BST_UNCHECKED);
         if (side.fixed == 1) {
-            if (!SelectFormat(d.formatList, side.bits, side.rate, d.selectedIndex))
+            if (!SelectFormat(d.formatList, side.bits, side.rate))
                 return false;
-        } else if (d.selectedIndex != 0) {
+        } else if (CurrentSelection(d.formatList) != 0) {
             SendMessageA(GetDlgItem(d.formatList), CB_SETCURSEL, 0, 0);
         }
         d.deviceIndex = d.selectedIndex = CurrentSelection(d.formatList);
     }
     return true;
+}
+
+void CPPageACpl::ShowFormatUnread() {
+    if (!m_formatUnread) {
+        for (Direction* d : {&m_playback, &m_record}) {
+            const int shown = CurrentSelection(d->formatList);
+            if (shown != CB_ERR)
+                d->selectedIndex = shown;
+            SendMessageA(GetDlgItem(d->formatList), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        }
+    }
+    m_formatUnread = true;
+    EnableControls(false);
+    m_mainDialog->ShowMessageLine(kFormatUnreadText, true);
 }
 
 void CPPageACpl::ApplyConnectionState(bool connected, bool checkStreams) {
@@ -191,17 +224,16 @@ void CPPageACpl::ApplyConnectionState(bool connected, bool checkStreams) {
         return;
     }
     RefreshFromDevice();
-    EnableControls(true);
-    if (!checkStreams || m_device == nullptr || m_device->UsesEndpointPath())
+    EnableControls(true); // stays off while the formats are unread
+    if (m_formatUnread || !checkStreams || m_device == nullptr || m_device->UsesEndpointPath())
         return;
     StreamStatusRecord status = {};
     if (!m_device->QueryStreamStatus(&status))
         return;
-    if (status.playbackActive && SelectFormat(IDC_PLAY_FORMAT, status.playbackBits,
-                                              status.playbackRate, m_playback.selectedIndex))
+    if (status.playbackActive &&
+        SelectFormat(IDC_PLAY_FORMAT, status.playbackBits, status.playbackRate))
         m_playback.deviceIndex = CurrentSelection(IDC_PLAY_FORMAT);
-    if (status.recordActive &&
-        SelectFormat(IDC_REC_FORMAT, status.recordBits, status.recordRate, m_record.selectedIndex))
+    if (status.recordActive && SelectFormat(IDC_REC_FORMAT, status.recordBits, status.recordRate))
         m_record.deviceIndex = CurrentSelection(IDC_REC_FORMAT);
 }
 
@@ -235,8 +267,14 @@ void CPPageACpl::ApplySelection() {
     DeviceFormatRecord record;
     if (m_device == nullptr || !RecordOfLists(record))
         return;
-    // The next refresh shows what the device accepted.
-    m_device->AccessFormat(false, &record);
+    // The next refresh shows what the device holds; a choice it did not take is said so until
+    // one is taken.
+    if (m_device->AccessFormat(false, &record)) {
+        m_setFailed = false;
+        return;
+    }
+    m_setFailed = true;
+    m_mainDialog->ShowMessageLine(kFormatNotSetText, true);
 }
 
 void CPPageACpl::ShowStatusRows(bool show) {
@@ -299,7 +337,11 @@ void CPPageACpl::PollDevice() {
 
     const bool playWaits = m_playback.active && m_playback.deviceIndex != m_playback.selectedIndex;
     const bool recWaits = m_record.active && m_record.deviceIndex != m_record.selectedIndex;
-    if (playWaits && recWaits)
+    if (m_formatUnread)
+        m_mainDialog->ShowMessageLine(kFormatUnreadText, true);
+    else if (m_setFailed)
+        m_mainDialog->ShowMessageLine(kFormatNotSetText, true);
+    else if (playWaits && recWaits)
         m_mainDialog->ShowMessageLine(kBothStreamsWarning, true);
     else if (playWaits)
         m_mainDialog->ShowMessageLine(kPlayerWarning, true);

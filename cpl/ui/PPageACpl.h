@@ -48,14 +48,18 @@ private:
     void SelectionChanged(Direction& direction);
 
     void FillList(Direction& direction);
-    bool SelectFormat(int listId, int bits, unsigned rate, int currentIndex);
+    // Shows the entry of (bits, rate) in the list; false when it has none.
+    bool SelectFormat(int listId, int bits, unsigned rate);
     int FindFormat(int listId, int bits, unsigned rate) const;
     int CurrentSelection(int listId) const;
     // The list's current entry as (bits, rate); false when it does not parse.
-    bool ChosenFormat(int listId, int& bits, unsigned& rate) const;
+    bool ChosenFormat(const Direction& direction, int& bits, unsigned& rate) const;
     // Both lists' choices as a format record; false when a list's text is no entry.
     bool RecordOfLists(DeviceFormatRecord& record) const;
     bool ReadChosenFormats(DeviceFormatRecord& record);
+    // The device's formats could not be read: the lists show none, the page is inactive and
+    // the message line says why.
+    void ShowFormatUnread();
     void ApplySelection();
     void ShowStatus(Direction& direction, bool active, int bits, unsigned rate);
     void UpdateDeviceIndex(Direction& direction, bool fixed, int bits, unsigned rate);
@@ -65,6 +69,10 @@ private:
     CUsbAudioDevice* m_device;
     bool m_choicePending = false;
     bool m_statusShown = false;
+    // The last read of the device's formats failed.
+    bool m_formatUnread = false;
+    // The last choice sent was not taken.
+    bool m_setFailed = false;
     CColorStatic m_playStatus;
     CColorStatic m_recStatus;
     Direction m_playback;
