@@ -4,7 +4,8 @@
 # Windows 2000, and for 64 bits XP x64, export); the 64-bit test builds use the posix-threads one
 # (GoogleTest's threads).
 # python3 makes the control panel's artwork; Xvfb gives the panel's pictures a screen, and
-# xwd (x11-apps) pictures its notification menu from it.
+# xwd (x11-apps) pictures its notification menu from it; fonts-wine holds Wine's own fonts,
+# Marlett among them, which draws the caption buttons (without it they read "0 1 r").
 set -euo pipefail
 have_all() {
     command -v i686-w64-mingw32-g++-win32 >/dev/null &&
@@ -16,7 +17,7 @@ have_all() {
         command -v openssl >/dev/null &&
         command -v python3 >/dev/null && command -v Xvfb >/dev/null && command -v xwd >/dev/null &&
         [ -f /usr/src/googletest/CMakeLists.txt ] &&
-        dpkg -s wine32:i386 >/dev/null 2>&1
+        dpkg -s wine32:i386 >/dev/null 2>&1 && dpkg -s fonts-wine >/dev/null 2>&1
 }
 have_all && exit 0
 SUDO=""
@@ -26,5 +27,5 @@ $SUDO dpkg --add-architecture i386
 $SUDO apt-get -o DPkg::Lock::Timeout=900 update -q
 $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends \
     g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 \
-    googletest cmake ninja-build openssl python3 xvfb x11-apps
+    fonts-wine googletest cmake ninja-build openssl python3 xvfb x11-apps
 have_all

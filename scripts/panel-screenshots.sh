@@ -36,6 +36,7 @@ if [ ! -d "$WINEPREFIX" ]; then
     "$wine64" wineboot -i </dev/null >/dev/null 2>&1 || true
     wineserver -w
 fi
+"$here/wine-fonts.sh" "$WINEPREFIX" "$wine64"
 "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
 "$wine64" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "" /f </dev/null >/dev/null 2>&1
 "$wine64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \

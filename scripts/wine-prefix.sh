@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # wine-prefix.sh setup|cleanup PREFIX [WINDOWS_VERSION]
-# setup: a fresh prefix (QVK9_WINEARCH: win32 or win64) with the null display driver, crashes
-# that end the crashing process at once instead of waiting on an invisible dialog, the Windows
-# version asked for (winecfg's names: winxp64, win7, win10, ...) and a persistent wineserver whose
-# stdio is detached, so that readers of a Wine program's output (ctest) see it end.
+# setup: a fresh prefix (QVK9_WINEARCH: win32 or win64) with Wine's own fonts, the null display
+# driver, crashes that end the crashing process at once instead of waiting on an invisible
+# dialog, the Windows version asked for (winecfg's names: winxp64, win7, win10, ...) and a
+# persistent wineserver whose stdio is detached, so that readers of a Wine program's output
+# (ctest) see it end.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 action=$1
@@ -18,6 +19,7 @@ setup)
     mkdir -p "$(dirname "$WINEPREFIX")"
     "$WINE" wineboot -i </dev/null >/dev/null 2>&1
     wineserver -w
+    "$here/wine-fonts.sh" "$WINEPREFIX" "$WINE"
     reg 'HKCU\Software\Wine\Drivers' /v Graphics /d null
     reg 'HKCU\Software\Wine\Drivers' /v Audio /d ""
     reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
