@@ -42,14 +42,7 @@ protected:
         ASSERT_TRUE(sim::writeEndpointFormats(sim::kDefaultRenderEndpoint, 0, 96000, 24));
         ASSERT_TRUE(sim::writeEndpointFormats(sim::kDefaultCaptureEndpoint, 1, 96000, 24));
     }
-    void placeDriver() {
-        HANDLE f = CreateFileA(driverBesidePanel.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(f, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        WriteFile(f, "MZ", 2, &written, nullptr);
-        CloseHandle(f);
-    }
+    void placeDriver() const { ASSERT_TRUE(placeTrelvikStandIn(driverBesidePanel)); }
 
     std::string shown(int list) const {
         const int selection = panel.comboSelection(list);

@@ -50,7 +50,7 @@ protected:
         sim::resetToDefaults();
         runAsWindows7();
         trelvikSource = testProgramFolder() + "Trelvik.dll";
-        placeDriver();
+        ASSERT_TRUE(placeTrelvikStandIn(trelvikSource));
         ASSERT_TRUE(sim::writeEndpointFormats(sim::kDefaultRenderEndpoint, 0, 44100, 16));
         ASSERT_TRUE(sim::writeEndpointFormats(sim::kDefaultCaptureEndpoint, 1, 44100, 16));
     }
@@ -61,15 +61,6 @@ protected:
             sim::removeEndpointKey(sim::state()->endpoints[i].id, sim::state()->endpoints[i].flow);
         DeleteFileA(trelvikSource.c_str());
         sim::resetToDefaults();
-    }
-
-    void placeDriver() {
-        HANDLE f = CreateFileA(trelvikSource.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(f, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        WriteFile(f, "MZ", 2, &written, nullptr);
-        CloseHandle(f);
     }
 
     // Another endpoint in the next free slot of the machine.

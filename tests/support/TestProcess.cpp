@@ -50,6 +50,13 @@ bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode
     return true;
 }
 
+bool placeTrelvikStandIn(const std::string& path) {
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file.valid() && WriteFile(file.get(), "MZ", 2, &written, nullptr) && written == 2;
+}
+
 bool registerDriver(const std::string& dllPath) {
     DWORD code = 1;
     return runAndWait("regsvr32.exe /s \"" + dllPath + "\"", 30000, &code) && code == 0;

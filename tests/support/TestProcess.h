@@ -20,6 +20,9 @@ std::string asioHostPath();
 UniqueHandle startProcess(const std::string& commandLine);
 // Runs a command line and waits for it; false when it could not start or did not end in time.
 bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode = nullptr);
+// Puts a stand-in "Trelvik.dll" at `path` for the panel's Trelvik cycle to copy; the simulated
+// machine never loads it. False when it could not be written.
+bool placeTrelvikStandIn(const std::string& path);
 // Registers or unregisters a driver DLL with the system's registration tool, silently.
 bool registerDriver(const std::string& dllPath);
 bool unregisterDriver(const std::string& dllPath);
