@@ -131,8 +131,8 @@ bool CPPageACpl::SelectFormat(int listId, int bits, unsigned rate) {
 bool CPPageACpl::ChosenFormat(const Direction& direction, int& bits, unsigned& rate) const {
     HWND list = GetDlgItem(direction.formatList);
     int index = static_cast<int>(SendMessageA(list, CB_GETCURSEL, 0, 0));
-    // A list that shows nothing (its format was not read) still asks for the choice it showed
-    // last, as it did before.
+    // A list that shows nothing (the device's formats were not read) stands for the entry it
+    // showed last, so that the next read expects what it would have.
     if (index == CB_ERR)
         index = direction.selectedIndex;
     if (index < 0)
