@@ -132,7 +132,19 @@ int main(int argc, char** argv) {
         SendMessageA(panel, WM_COMMAND, ASIOWM_SHOWCPL, 0); // restored and on top
         SendMessageA(tabs, TCM_SETCURFOCUS, 0, 0);
         settle();
-        saveWindow(panel, out + "main-format.bmp");
+        // A shown message line blinks (written each second, blanked half a second later): the
+        // picture counts when the line read before and after it was taken.
+        HWND line = GetDlgItem(panel, IDC_MESSAGE_LINE);
+        auto reads = [&] { return SendMessageA(line, WM_GETTEXTLENGTH, 0, 0) > 0; };
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            if (IsWindowVisible(line))
+                waitFor(reads, 2000);
+            Sleep(100); // painted
+            const bool before = reads();
+            saveWindow(panel, out + "main-format.bmp");
+            if (!IsWindowVisible(line) || (before && reads()))
+                break;
+        }
     }
     HWND formatPage = pageOf(panel, IDC_PLAY_FORMAT);
     std::printf("format page:\n");
