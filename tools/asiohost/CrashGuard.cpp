@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <exception>
 
 namespace asiohost {
 
@@ -15,16 +17,14 @@ std::atomic<const char*> currentCall{nullptr};
 DWORD mainThreadId = 0;
 char context[256] = {};
 
-LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
-    const EXCEPTION_RECORD* record = info != nullptr ? info->ExceptionRecord : nullptr;
+// Says what ended the process, where, and in which session, before it ends.
+[[noreturn]] void reportEnd(const char* what) {
     const char* call = currentCall.load();
     const bool onMain = GetCurrentThreadId() == mainThreadId;
     std::fflush(stdout);
     if (context[0] != '\0')
         std::fprintf(stderr, "\n%s", context);
-    std::fprintf(stderr, "\nQvK9AsioHost: unhandled exception 0x%08lX at %p on the %s",
-                 record != nullptr ? record->ExceptionCode : 0UL,
-                 record != nullptr ? record->ExceptionAddress : nullptr,
+    std::fprintf(stderr, "\nQvK9AsioHost: %s on the %s", what,
                  onMain ? "host's main thread"
                         : "driver's thread (inside a callback or the driver)");
     if (onMain && call != nullptr)
@@ -32,7 +32,25 @@ LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
     std::fprintf(stderr, ".\n");
     std::fflush(stderr);
     ExitProcess(kExitDriverFailure);
-    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD* record = info != nullptr ? info->ExceptionRecord : nullptr;
+    char what[96] = {};
+    std::snprintf(what, sizeof what, "unhandled exception 0x%08lX at %p",
+                  record != nullptr ? record->ExceptionCode : 0UL,
+                  record != nullptr ? record->ExceptionAddress : nullptr);
+    reportEnd(what);
+}
+
+// abort() (std::terminate's end too) ends the process without an exception, and without a word
+// where there is no console for the runtime's own message.
+void reportAbort(int) {
+    reportEnd("abort() called");
+}
+
+void reportTerminate() {
+    reportEnd("std::terminate called (an exception left a thread or a noexcept function)");
 }
 
 } // namespace
@@ -40,6 +58,8 @@ LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
 void installCrashReport() {
     mainThreadId = GetCurrentThreadId();
     SetUnhandledExceptionFilter(reportCrash);
+    std::signal(SIGABRT, reportAbort);
+    std::set_terminate(reportTerminate);
 }
 
 void setCrashContext(const char* text) {

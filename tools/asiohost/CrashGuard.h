@@ -1,6 +1,6 @@
 // A crash inside a driver takes the host down; the probe at least says where it happened.
 // Each call into the driver names itself for the time it runs, and an unhandled exception is
-// reported with that name before the process ends with kExitDriverFailure.
+// reported with that name before the process ends with kExitDriverFailure; so is an abort.
 #pragma once
 
 namespace asiohost {
