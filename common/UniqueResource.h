@@ -80,9 +80,17 @@ struct AllocatedSidTraits {
     static void close(Type p) { FreeSid(p); }
 };
 
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type invalid() { return INVALID_HANDLE_VALUE; }
+    static bool isValid(Type h) { return h != INVALID_HANDLE_VALUE; }
+    static void close(Type h) { FindClose(h); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueView = UniqueResource<MappedViewTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
 using UniqueLocal = UniqueResource<LocalMemoryTraits>;
 using UniqueFile = UniqueResource<StdioFileTraits>;
 using UniqueSid = UniqueResource<AllocatedSidTraits>; // from AllocateAndInitializeSid
+using UniqueFind = UniqueResource<FindHandleTraits>;  // from FindFirstFile

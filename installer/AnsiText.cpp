@@ -19,3 +19,18 @@ bool ToAnsi(const std::wstring& text, size_t limitBytes, std::string& out) {
     }
     return true;
 }
+
+bool SurvivesAnsiCodePage(const std::wstring& text) {
+    if (text.empty())
+        return true;
+    std::string ansi;
+    if (!ToAnsi(text, text.size() * 2 + 1, ansi))
+        return false;
+    const int units =
+        MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    if (units <= 0)
+        return false;
+    std::wstring back(static_cast<size_t>(units), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), back.data(), units);
+    return back == text;
+}

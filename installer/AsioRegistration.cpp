@@ -1,7 +1,11 @@
-// The ASIO driver registers itself when the system's registration tool asks it to.
+// The ASIO driver registers itself when the system's registration tool asks it to. The tool is
+// started by its full path in the system folder, never by its name alone, and not through the
+// command interpreter: a RegSvr32.exe in the folder the setup was started from must not run in
+// its place, and no shell may expand anything in the package folder's name.
 #include "AnsiText.h"
 #include "FinishingSteps.h"
 #include "InstallerRun.h"
+#include "LaunchTool.h"
 
 #include <string>
 
@@ -17,23 +21,26 @@ std::wstring Wow64RegistrationTool() {
     return std::wstring(windows, length) + L"\\SysWOW64\\RegSvr32.exe";
 }
 
-// Runs `tool` on the driver file `dll` of the package folder. A tool given by its path is quoted
-// too, and the whole line then once more: the command interpreter drops the outermost pair of
-// quotes of a line that starts with one. False when the command cannot be run or the tool
-// reports a failure.
-bool RunRegistrationTool(InstallerRun& run, const std::wstring& tool, bool toolInQuotes,
-                         const wchar_t* dll) {
-    std::wstring command = toolInQuotes ? L"\"" + tool + L"\"" : tool;
-    command += run.options.uninstall ? L" /u \"" : L" \"";
-    command += run.packageFile(dll);
-    command += L"\"";
-    if (toolInQuotes)
-        command = L"\"" + command + L"\"";
-    std::string ansi;
-    if (!ToAnsi(command, kAnsiCommandBytes, ansi))
+std::wstring folderOf(const std::wstring& path) {
+    return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+// Runs `tool` on the driver file `dll` of the package folder; true when it reports success.
+// "/s": without it the tool answers a success with a box, and nobody is there to click it. The
+// tool works in its own folder, so nothing it looks for in its current folder is the setup's.
+bool RunRegistrationTool(InstallerRun& run, const std::wstring& tool, const wchar_t* dll) {
+    if (tool.empty())
         return false;
-    // The one wait without a bound: the registration must be complete before the run goes on.
-    return run.shell.runCommand(ansi.c_str()) == 0;
+    std::wstring line = L"\"" + tool + L"\" /s ";
+    if (run.options.uninstall)
+        line += L"/u ";
+    line += L"\"" + run.packageFile(dll) + L"\"";
+    DWORD code = 1;
+    // A failing driver shows a box of its own, even to a silent tool; past the bound the tool is
+    // ended and the step counts as failed.
+    const ToolOutcome outcome = run.shell.runProgram(tool.c_str(), line.c_str(),
+                                                     folderOf(tool).c_str(), kToolTimeoutMs, &code);
+    return outcome == ToolOutcome::kEnded && code == 0;
 }
 
 } // namespace
@@ -41,16 +48,27 @@ bool RunRegistrationTool(InstallerRun& run, const std::wstring& tool, bool toolI
 void UpdateAsioRegistration(InstallerRun& run) {
     if (!run.hasPackageFolder())
         return;
+    // The driver registers its own path through the ANSI code page: from a folder whose name has
+    // no place there it would register a path no host can load.
+    if (!SurvivesAnsiCodePage(run.packageFolder)) {
+        run.fail(kFailedRegistration);
+        return;
+    }
+    const std::wstring nativeTool = SystemProgram(L"RegSvr32.exe");
     if (run.nativeX86) {
-        RunRegistrationTool(run, L"RegSvr32.exe", false, kDriverDll);
+        if (!RunRegistrationTool(run, nativeTool, kDriverDll))
+            run.fail(kFailedRegistration);
         return;
     }
     // 64-bit Windows: each driver through its own bitness's tool, so that each registers in its
     // own view and neither touches the other's. The assistant that runs here is the native one,
-    // so the tool it finds by name is the 64-bit one.
-    if (!RunRegistrationTool(run, L"RegSvr32.exe", false, kDriverDll64))
+    // so its system folder holds the 64-bit tool.
+    if (!RunRegistrationTool(run, nativeTool, kDriverDll64)) {
         OutputDebugStringA("QvK9InstAsst: the 64-bit ASIO driver's registration step failed\n");
-    const std::wstring wow64Tool = Wow64RegistrationTool();
-    if (wow64Tool.empty() || !RunRegistrationTool(run, wow64Tool, true, kDriverDll))
+        run.fail(kFailedRegistration);
+    }
+    if (!RunRegistrationTool(run, Wow64RegistrationTool(), kDriverDll)) {
         OutputDebugStringA("QvK9InstAsst: the 32-bit ASIO driver's registration step failed\n");
+        run.fail(kFailedRegistration);
+    }
 }

@@ -2,7 +2,6 @@
 
 #include "DeviceScan.h"
 #include "InstallerRun.h"
-#include "LaunchTool.h"
 #include "SearchPath.h"
 #include "SetupHandles.h"
 
@@ -124,11 +123,4 @@ void RunDriverStage(InstallerRun& run) {
     if (!run.options.uninstall && preinstallsInf(run.versionCode))
         preinstallInf(run);
     reenumerateDevices();
-}
-
-void CleanDriverFolder(InstallerRun& run) {
-    for (const wchar_t* pattern : {L"Driver\\*.pnf", L"Driver\\Inf*.*"}) {
-        const std::wstring parameters = L" /C del \"" + run.packageFile(pattern) + L"\"";
-        LaunchTool(run.shell, run.versionCode, L"CMD.exe", parameters.c_str());
-    }
 }

@@ -16,18 +16,16 @@ constexpr wchar_t kCertificateFile[] = L"Calmora.cer";
 constexpr wchar_t kRestartNotice[] = L"System will be restarted to finish installation after 20 "
                                      L"seconds.";
 constexpr unsigned kRestartCountdownSeconds = 20;
-// The runtime's file and command functions take ANSI texts of at most this many bytes.
-constexpr size_t kAnsiCommandBytes = 4096;
 
 // Writes the certificate tool and the certificate into the package folder and has the tool add
-// the certificate to the local machine's root and trusted-publisher stores.
+// the certificate to the local machine's root and trusted-publisher stores; then checks that
+// both hold it.
 void InstallCertificates(InstallerRun& run);
-// Deletes the tool and the certificate file again.
-void RemoveCertificateFiles(InstallerRun& run);
 // Install: the Run value and the panel started. Uninstall: the value deleted, the panel ended.
 void UpdateAutostart(InstallerRun& run);
 // RegSvr32 on the driver in the package folder, registering or (uninstall) unregistering it; on
 // 64-bit Windows on both drivers, each with the tool of its own bitness.
 void UpdateAsioRegistration(InstallerRun& run);
-// Asks the system to restart after the countdown; nothing happens without the privilege.
-void RequestRestart();
+// Asks the system to restart after the countdown; false (and nothing happens) without the
+// privilege or when the system refuses.
+bool RequestRestart();

@@ -6,6 +6,7 @@
 constexpr wchar_t kPackageKey[] = L"Software\\Calmora\\Quenvora-K9 USB Audio Software Package";
 constexpr wchar_t kPackageFolderValue[] = L"QvK9audioCPLAppPath";
 
-// The folder with its trailing backslash; empty when the value is missing, not a string or
-// longer than 1,024 bytes.
+// The folder, always with its trailing backslash (added when the value lacks it), its
+// environment variables expanded when the value is of the expandable type. Empty when the value
+// is missing, not a string, longer than 1,024 bytes or not a full path.
 std::wstring ReadPackageFolder();

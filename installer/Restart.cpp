@@ -19,19 +19,21 @@ bool setShutdownPrivilege(SystemFacts& facts, HANDLE token, const LUID& privileg
 
 } // namespace
 
-void RequestRestart() {
+bool RequestRestart() {
     SystemFacts& facts = systemFacts();
     HANDLE raw = nullptr;
     if (!facts.openProcessToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw))
-        return;
+        return false;
     UniqueHandle token(raw);
     LUID privilege = {};
     if (!LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privilege))
-        return;
+        return false;
     if (!setShutdownPrivilege(facts, token.get(), privilege, true))
-        return;
+        return false;
     wchar_t notice[sizeof(kRestartNotice) / sizeof(wchar_t)];
     lstrcpynW(notice, kRestartNotice, static_cast<int>(sizeof(notice) / sizeof(wchar_t)));
-    facts.initiateSystemShutdown(notice, kRestartCountdownSeconds, FALSE, TRUE);
+    const bool asked =
+        facts.initiateSystemShutdown(notice, kRestartCountdownSeconds, FALSE, TRUE) != FALSE;
     setShutdownPrivilege(facts, token.get(), privilege, false);
+    return asked;
 }

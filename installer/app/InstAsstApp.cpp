@@ -4,11 +4,16 @@
 
 BOOL CU3InstAsstApp::InitInstance() {
     try {
-        RunInstaller(m_lpCmdLine, systemShell());
+        failures_ = RunInstaller(m_lpCmdLine, systemShell());
     } catch (...) {
         OutputDebugStringA("QvK9InstAsst: the run ended early on an unexpected failure\n");
+        failures_ = kRunIncomplete;
     }
     return FALSE;
+}
+
+int CU3InstAsstApp::ExitInstance(int) {
+    return static_cast<int>(failures_);
 }
 
 CU3InstAsstApp theApp;

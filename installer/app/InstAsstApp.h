@@ -7,4 +7,9 @@ class CU3InstAsstApp : public CApplication {
 public:
     // Runs the installation or removal and reports failure, so no message loop is ever entered.
     BOOL InitInstance() override;
+    // The program's exit code: the run's failure bits, 0 when every step asked for was done.
+    int ExitInstance(int exitCode) override;
+
+private:
+    unsigned failures_ = 0;
 };

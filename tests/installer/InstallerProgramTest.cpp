@@ -6,6 +6,7 @@
 #include "asio/DriverIdentity.h"
 #include "common/PanelCommands.h"
 #include "installer/FinishingSteps.h"
+#include "installer/InstallerRun.h"
 #include "sim/SimDeviceState.h"
 #include "sim/SimInstallerRecord.h"
 #include "support/StandInPanel.h"
@@ -24,14 +25,22 @@ constexpr char kInstallerProgram[] = "QvK9InstAsst64.exe";
 constexpr char kInstallerProgram[] = "QvK9InstAsst.exe";
 #endif
 
-// Runs the installer with `arguments` and waits for it; its exit code, or -1 when it hung.
-DWORD runInstallerProgram(const std::string& arguments) {
+// Runs the installer with `arguments` in the current folder `directory` (null: the test's) and
+// waits for it; its exit code (its failure bits), or -1 when it hung.
+DWORD runInstallerProgram(const std::string& arguments, const char* directory = nullptr) {
     DWORD code = 0;
     const std::string line =
         "\"" + testProgramFolder() + "..\\bin\\sim\\" + kInstallerProgram + "\" " + arguments;
-    if (!runAndWait(line, 60000, &code))
+    if (!runAndWait(line, 60000, &code, directory))
         return static_cast<DWORD>(-1);
     return code;
+}
+
+std::string narrow(const std::wstring& text) {
+    std::string ansi;
+    for (wchar_t c : text)
+        ansi.push_back(static_cast<char>(c));
+    return ansi;
 }
 
 bool fileExists(const std::wstring& path) {
@@ -108,20 +117,79 @@ TEST_F(InstallerProgram, AutostartStartsThePanelAndUninstallEndsIt) {
     EXPECT_TRUE(waitUntil([] { return FindWindowA(nullptr, kPanelWindowTitle) == nullptr; }, 5000));
 }
 
+// The 32-bit simulated driver the 64-bit package carries beside its own.
+std::string driver32Path() {
+    return testProgramFolder() + "..\\package-sim\\QvK9ASIO.dll";
+}
+
+// A RegSvr32.exe in the folder the setup was started from is not the system's: it must not run.
+// The folder's name has percent signs in it, which no shell may expand.
 TEST_F(InstallerProgram, RegistrationLeavesTheDriversLayoutAndUnregistrationTakesItAway) {
+    RemoveFolder(folder_);
+    folder_ = ScratchFolder(L"QvK9 %OS% Package");
     const std::wstring driverFile = Widen(kDriverModuleName);
     copyIntoPackage(simDriverPath(), driverFile.c_str());
+#ifdef _WIN64
+    // 64-bit Windows registers both drivers; without the 32-bit one the run says so.
     PackageFolderValue package(folder_);
-    EXPECT_EQ(runInstallerProgram("/o"), 0u);
+    EXPECT_EQ(runInstallerProgram("/o"), static_cast<DWORD>(kFailedRegistration));
+    copyIntoPackage(driver32Path(), kDriverDll);
+#else
+    PackageFolderValue package(folder_);
+#endif
+    const std::wstring planted = ScratchFolder(L"QvK9 Setup Start");
+    // Any program that ends at once stands in for a planted tool.
+    ASSERT_TRUE(CopyFileW(Widen(testProgramFolder() + "..\\bin\\CertMgr.exe").c_str(),
+                          (planted + L"RegSvr32.exe").c_str(), FALSE));
+    EXPECT_EQ(runInstallerProgram("/o", narrow(planted).c_str()), 0u);
     EXPECT_EQ(classesRootString(kClsidKey), L"Quenvora-K9 USB Audio ASIO");
     EXPECT_EQ(classesRootString(std::wstring(kClsidKey) + L"\\InprocServer32"),
               lower(folder_ + driverFile));
     EXPECT_EQ(ReadMachineString(kAsioKey, L"CLSID"), L"{58527022-702F-47D6-B9F4-97556F3FF061}");
     EXPECT_EQ(ReadMachineString(kAsioKey, L"Description"), L"Quenvora-K9 USB Audio ASIO");
 
-    EXPECT_EQ(runInstallerProgram("/U /O"), 0u);
+    EXPECT_EQ(runInstallerProgram("/U /O", narrow(planted).c_str()), 0u);
     EXPECT_EQ(classesRootString(kClsidKey), L"<missing>");
     EXPECT_FALSE(MachineKeyExists(kAsioKey));
+    RemoveFolder(planted);
+}
+
+// A file of the package folder that another program holds open, sharing it only as `share`
+// allows, with `content` in it.
+UniqueHandle holdFile(const std::wstring& path, const char* content, DWORD share) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    WriteFile(file.get(), content, static_cast<DWORD>(lstrlenA(content)), &written, nullptr);
+    return file;
+}
+
+// The certificate tool cannot be written or started (another program holds the file): the shell
+// says so to the run, not in a box that waits for a click; the stores do not get the
+// certificate and the tool's file stays, and the run says both.
+TEST_F(InstallerProgram, ACertificateToolThatCannotStartIsReportedWithoutABox) {
+    const std::vector<BYTE> certificate = ReadWholeFile(BuiltCertificatePath());
+    RemoveFromMachineStore(L"Root", certificate);
+    RemoveFromMachineStore(L"TrustedPublisher", certificate);
+    UniqueHandle held = holdFile(folder_ + L"CertMgr.exe", "", 0);
+    ASSERT_TRUE(held);
+    PackageFolderValue package(folder_);
+    EXPECT_EQ(runInstallerProgram("/C"), static_cast<DWORD>(kFailedCertificates | kFailedCleanUp));
+    EXPECT_FALSE(MachineStoreHolds(L"Root", certificate));
+}
+
+// An older certificate file with garbage in it, which cannot be overwritten: the tool runs on it
+// and adds nothing, and the run says so.
+TEST_F(InstallerProgram, AGarbageCertificateFileIsReported) {
+    const std::vector<BYTE> certificate = ReadWholeFile(BuiltCertificatePath());
+    RemoveFromMachineStore(L"Root", certificate);
+    RemoveFromMachineStore(L"TrustedPublisher", certificate);
+    UniqueHandle held = holdFile(folder_ + L"Calmora.cer", "not a certificate", FILE_SHARE_READ);
+    ASSERT_TRUE(held);
+    PackageFolderValue package(folder_);
+    EXPECT_EQ(runInstallerProgram("/C"), static_cast<DWORD>(kFailedCertificates | kFailedCleanUp));
+    EXPECT_FALSE(MachineStoreHolds(L"Root", certificate));
+    EXPECT_FALSE(MachineStoreHolds(L"TrustedPublisher", certificate));
 }
 
 TEST_F(InstallerProgram, RestartIsOnlyAskedForAndTheProgramAlwaysReturns) {
@@ -131,7 +199,9 @@ TEST_F(InstallerProgram, RestartIsOnlyAskedForAndTheProgramAlwaysReturns) {
     // Garbage, nothing, and a line longer than the installer reads: it ends, quietly.
     EXPECT_EQ(runInstallerProgram(""), 0u);
     EXPECT_EQ(runInstallerProgram("\"\"\",,/S/D/U,USB"), 0u);
-    EXPECT_EQ(runInstallerProgram("/R," + std::string(700, 'x')), 0u);
+    // A line too long for the installer's buffer: nothing is done, and the run says so.
+    EXPECT_EQ(runInstallerProgram("/R," + std::string(700, 'x')),
+              static_cast<DWORD>(kRunIncomplete));
     EXPECT_EQ(sim::installerRecord()->shutdownRequests, 1);
 }
 

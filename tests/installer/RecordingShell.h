@@ -1,5 +1,5 @@
 // Stands in for the shell in-process: records what the installer would start and how, starts
-// nothing, and does not wait.
+// nothing, and does not wait; the programs it waits for end as the test says.
 #pragma once
 
 #include "installer/ShellSeam.h"
@@ -30,9 +30,12 @@ public:
         calls.push_back({false, text(verb), text(file), text(parameters), show});
         return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
     }
-    int runCommand(const char* command) override {
-        commands.emplace_back(command);
-        return commandResult;
+    ToolOutcome runProgram(const wchar_t* program, const wchar_t* commandLine,
+                           const wchar_t* directory, DWORD, DWORD* exitCode) override {
+        programs.push_back({text(program), text(commandLine), text(directory)});
+        if (programOutcome == ToolOutcome::kEnded && exitCode != nullptr)
+            *exitCode = programExitCode;
+        return programOutcome;
     }
     void pause(DWORD milliseconds) override { pauses.push_back(milliseconds); }
 
@@ -40,9 +43,16 @@ public:
     std::vector<HWND> owners;
     std::vector<ULONG> masks;
     std::vector<std::wstring> directories;
-    std::vector<std::string> commands;
+    struct Program {
+        std::wstring program;
+        std::wstring commandLine;
+        std::wstring directory;
+    };
+    std::vector<Program> programs;
     std::vector<DWORD> pauses;
-    int commandResult = 0; // what every command's tool reports
+    // How every program the run waits for comes out of it.
+    ToolOutcome programOutcome = ToolOutcome::kEnded;
+    DWORD programExitCode = 0;
 
 private:
     static std::wstring text(const wchar_t* s) { return s != nullptr ? s : L"<null>"; }

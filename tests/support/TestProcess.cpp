@@ -22,21 +22,22 @@ std::string asioHostPath() {
     return testProgramFolder() + "..\\bin\\QvK9AsioHost.exe";
 }
 
-UniqueHandle startProcess(const std::string& commandLine) {
+UniqueHandle startProcess(const std::string& commandLine, const char* directory) {
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory,
                         &startup, &process))
         return UniqueHandle();
     CloseHandle(process.hThread);
     return UniqueHandle(process.hProcess);
 }
 
-bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode) {
-    UniqueHandle process = startProcess(commandLine);
+bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode,
+                const char* directory) {
+    UniqueHandle process = startProcess(commandLine, directory);
     if (!process)
         return false;
     if (WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) {

@@ -15,11 +15,12 @@ std::string shippedDriverPath();
 // Our ASIO test host, a host process of its own for scenarios with two hosts.
 std::string asioHostPath();
 
-// Starts a command line as a process of its own; its handle, or an empty one when it could not
-// start.
-UniqueHandle startProcess(const std::string& commandLine);
+// Starts a command line as a process of its own, in `directory` (null: the test's own current
+// folder); its handle, or an empty one when it could not start.
+UniqueHandle startProcess(const std::string& commandLine, const char* directory = nullptr);
 // Runs a command line and waits for it; false when it could not start or did not end in time.
-bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode = nullptr);
+bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode = nullptr,
+                const char* directory = nullptr);
 // Puts a stand-in "Trelvik.dll" at `path` for the panel's Trelvik cycle to copy; the simulated
 // machine never loads it. False when it could not be written.
 bool placeTrelvikStandIn(const std::string& path);
