@@ -98,6 +98,7 @@ setup=$(w winepath -w "$package/Setup.cmd")
 say "    Setup.cmd install \"$folder\""
 say "    (it copies the package and starts the 64-bit installer assistant with /A,/O,/C)"
 w cmd /c "$setup" install "$folder" >/dev/null
+say "    setup's exit code: $? (0: every step was done; otherwise what could not be, see README)"
 say "    autostart entry:   $(value_of 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' CalmoraQvK9audioCPL)"
 say "    search path:       $(value_of 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' DevicePath)"
 say "    signing policy:    AllSigningEqual = $(value_of 'HKLM\SOFTWARE\Policies\Microsoft\Windows\DeviceInstall\Settings' AllSigningEqual)"
@@ -154,6 +155,7 @@ fi
 
 step 6/6 "Uninstalling with the setup program ..."
 w cmd /c "$setup" uninstall "$folder" >/dev/null
+say "    setup's exit code: $?"
 wait_for_panel 20 down
 present "$(q "$native_class")" "64-bit driver's COM class (native view)"
 present "$(q "$native_asio")" "64-bit driver's ASIO entry (native view)"
