@@ -5,7 +5,7 @@ bool StartsToolsElevated(WindowsVersionCode versionCode) {
 }
 
 LaunchedTool LaunchTool(ShellSeam& shell, WindowsVersionCode versionCode, const wchar_t* program,
-                        const wchar_t* parameters, const wchar_t* directory) {
+                        const wchar_t* parameters) {
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);
     // No box of the shell's own on a failure (nobody is there to click it), the process handle
@@ -14,7 +14,6 @@ LaunchedTool LaunchTool(ShellSeam& shell, WindowsVersionCode versionCode, const 
     info.lpVerb = StartsToolsElevated(versionCode) ? L"runas" : L"open";
     info.lpFile = program;
     info.lpParameters = parameters;
-    info.lpDirectory = directory;
     info.nShow = SW_SHOWNORMAL;
     LaunchedTool tool;
     tool.started = shell.executeEx(&info) != FALSE;

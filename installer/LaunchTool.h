@@ -16,9 +16,9 @@ struct LaunchedTool {
     UniqueHandle process; // may be empty even when started: then nobody can wait for it
 };
 
-// Starts `program` with `parameters` in `directory` (null: none) and does not wait for it.
+// Starts `program` with `parameters` and does not wait for it.
 LaunchedTool LaunchTool(ShellSeam& shell, WindowsVersionCode versionCode, const wchar_t* program,
-                        const wchar_t* parameters, const wchar_t* directory = nullptr);
+                        const wchar_t* parameters);
 
 // The file `name` of the system folder ("...\system32\name"); empty when the folder is unknown.
 std::wstring SystemProgram(const wchar_t* name);
