@@ -35,9 +35,38 @@ bool readString(HKEY key, const wchar_t* name, StringValue& value) {
     return true;
 }
 
-void writeString(HKEY key, const wchar_t* name, DWORD type, const std::wstring& text) {
-    RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+bool writeString(HKEY key, const wchar_t* name, DWORD type, const std::wstring& text) {
+    return RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+// Folder names compare as Windows compares them: without regard to case, letter by letter.
+std::wstring foldedCase(std::wstring text) {
+    if (!text.empty())
+        CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// The entries between separators, empty ones included, so that joining them gives the text back.
+std::vector<std::wstring> entriesOf(const std::wstring& path) {
+    std::vector<std::wstring> entries;
+    size_t begin = 0;
+    for (;;) {
+        const size_t separator = path.find(L';', begin);
+        entries.push_back(path.substr(begin, separator - begin));
+        if (separator == std::wstring::npos)
+            return entries;
+        begin = separator + 1;
+    }
+}
+
+bool holdsEntry(const std::vector<std::wstring>& entries, const std::wstring& entry) {
+    const std::wstring wanted = foldedCase(entry);
+    for (const std::wstring& e : entries) {
+        if (foldedCase(e) == wanted)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -55,48 +84,59 @@ std::wstring DriverFolderEntry(const std::wstring& packageFolder) {
 }
 
 bool WithEntryFirst(const std::wstring& current, const std::wstring& entry, std::wstring& result) {
-    if (current.find(entry) != std::wstring::npos)
+    if (holdsEntry(entriesOf(current), entry))
         return false;
     result = entry + L";" + current;
     return true;
 }
 
-bool WithEntryCut(const std::wstring& current, const std::wstring& marker, std::wstring& result) {
-    if (marker.empty())
+bool WithEntryCut(const std::wstring& current, const std::wstring& entry, std::wstring& result) {
+    if (entry.empty())
         return false;
-    const size_t at = current.find(marker);
-    if (at == std::wstring::npos)
-        return false;
-    const size_t separator = current.find(L';', at);
-    if (at > 0) {
-        result = current.substr(0, at - 1);
-        if (separator != std::wstring::npos)
-            result += current.substr(separator);
-    } else {
-        result = separator == std::wstring::npos ? std::wstring() : current.substr(separator + 1);
+    const std::wstring wanted = foldedCase(entry);
+    bool found = false;
+    std::wstring kept;
+    bool first = true;
+    for (const std::wstring& e : entriesOf(current)) {
+        if (foldedCase(e) == wanted) {
+            found = true;
+            continue;
+        }
+        if (!first)
+            kept += L";";
+        kept += e;
+        first = false;
     }
+    if (!found)
+        return false;
+    result = kept;
     return true;
 }
 
-void AddDriverFolderToSearchPath(const std::wstring& packageFolder) {
+bool AddDriverFolderToSearchPath(const std::wstring& packageFolder) {
     UniqueRegKey key = openKey(kCurrentVersionKey);
     StringValue value;
     // A path that cannot be read whole is left as it is rather than replaced by our entry alone.
     if (!key || !readString(key.get(), kDevicePathValue, value))
-        return;
+        return false;
     std::wstring updated;
-    if (WithEntryFirst(value.text, DriverFolderEntry(packageFolder), updated))
-        writeString(key.get(), kDevicePathValue, value.type, updated);
+    if (!WithEntryFirst(value.text, DriverFolderEntry(packageFolder), updated))
+        return true;
+    return writeString(key.get(), kDevicePathValue, value.type, updated);
 }
 
-void RemoveDriverFolderFromSearchPath(const std::wstring& packageFolder) {
+bool RemoveDriverFolderFromSearchPath(const std::wstring& packageFolder) {
     UniqueRegKey key = openKey(kCurrentVersionKey);
+    if (!key)
+        return false;
     StringValue value;
-    if (!key || !readString(key.get(), kDevicePathValue, value))
-        return;
+    // No search path, or one that is no text, holds nothing of ours.
+    if (!readString(key.get(), kDevicePathValue, value))
+        return true;
     std::wstring updated;
-    if (WithEntryCut(value.text, UpperAscii(packageFolder), updated))
-        writeString(key.get(), kDevicePathValue, REG_EXPAND_SZ, updated);
+    if (!WithEntryCut(value.text, DriverFolderEntry(packageFolder), updated))
+        return true;
+    return writeString(key.get(), kDevicePathValue, REG_EXPAND_SZ, updated);
 }
 
 void SetSigningPolicy(bool installing) {

@@ -17,12 +17,16 @@ std::wstring UpperAscii(std::wstring text);
 std::wstring DriverFolderEntry(const std::wstring& packageFolder);
 
 // The search path with the entry put first; false (and `result` untouched) when the current
-// path already holds the entry.
+// path already holds the entry. Entries are whole folders between separators, compared without
+// regard to case, as Windows compares folder names.
 bool WithEntryFirst(const std::wstring& current, const std::wstring& entry, std::wstring& result);
-// The search path with the first folder that holds `marker` cut out together with one separator:
-// A;X;B -> A;B, X;B -> B, A;X -> A, X -> empty. False when `marker` is not in it.
-bool WithEntryCut(const std::wstring& current, const std::wstring& marker, std::wstring& result);
+// The search path with every occurrence of `entry` cut out together with one separator each:
+// A;X;B -> A;B, X;B -> B, A;X -> A, X -> empty. False when `entry` is not in it. Other folders,
+// also those that begin or end with the same text, stay as they are.
+bool WithEntryCut(const std::wstring& current, const std::wstring& entry, std::wstring& result);
 
-void AddDriverFolderToSearchPath(const std::wstring& packageFolder);
-void RemoveDriverFolderFromSearchPath(const std::wstring& packageFolder);
+// Each returns whether the search path ends up as asked: the entry there (install) or gone
+// (uninstall), and false when the value could not be read or written.
+bool AddDriverFolderToSearchPath(const std::wstring& packageFolder);
+bool RemoveDriverFolderFromSearchPath(const std::wstring& packageFolder);
 void SetSigningPolicy(bool installing);

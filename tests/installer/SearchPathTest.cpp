@@ -9,19 +9,26 @@
 
 namespace {
 
-TEST(SearchPathText, EntryGoesFirstOnce) {
+TEST(SearchPathText, EntryGoesFirstOnceWhateverTheCaseOfACopyAlreadyThere) {
     std::wstring result;
     EXPECT_TRUE(WithEntryFirst(L"%SystemRoot%\\inf", L"C:\\PKG\\DRIVER", result));
     EXPECT_EQ(result, L"C:\\PKG\\DRIVER;%SystemRoot%\\inf");
     EXPECT_FALSE(WithEntryFirst(result, L"C:\\PKG\\DRIVER", result));
-    // The comparison is exact: another letter case is another folder.
-    EXPECT_TRUE(WithEntryFirst(L"c:\\pkg\\driver", L"C:\\PKG\\DRIVER", result));
+    // Folder names are the same folder in any case: no second copy.
+    result = L"untouched";
+    EXPECT_FALSE(WithEntryFirst(L"A;c:\\pkg\\driver;B", L"C:\\PKG\\DRIVER", result));
+    EXPECT_EQ(result, L"untouched");
+    // A folder whose name only begins or ends with ours is another folder.
+    for (const wchar_t* other : {L"C:\\PKG\\DRIVERS2", L"D:\\OLD\\C:\\PKG\\DRIVER"}) {
+        EXPECT_TRUE(WithEntryFirst(other, L"C:\\PKG\\DRIVER", result)) << other;
+        EXPECT_EQ(result, std::wstring(L"C:\\PKG\\DRIVER;") + other);
+    }
     EXPECT_EQ(DriverFolderEntry(L"C:\\Program Files\\Calmora\\"),
               L"C:\\PROGRAM FILES\\CALMORA\\DRIVER");
     EXPECT_EQ(DriverFolderEntry(L""), L"DRIVER");
 }
 
-TEST(SearchPathText, CutTakesOneSeparatorWithTheEntry) {
+TEST(SearchPathText, CutTakesOurWholeEntryWithOneSeparatorAndNothingElse) {
     const std::wstring x = L"C:\\PKG\\DRIVER";
     struct Case {
         std::wstring before, after;
@@ -32,14 +39,21 @@ TEST(SearchPathText, CutTakesOneSeparatorWithTheEntry) {
         {x, L""},
         {x + L";", L""},
         {L"A;" + x + L";B;C", L"A;B;C"},
+        {L"A;c:\\pkg\\driver;B", L"A;B"},
+        // Another product's folders inside ours or beside it stay, wherever they stand.
+        {L"C:\\PKG\\OTHER\\DRIVERS;" + x + L";C:\\PKG\\DRIVERS2",
+         L"C:\\PKG\\OTHER\\DRIVERS;C:\\PKG\\DRIVERS2"},
+        // Copies an earlier install left in other letter cases all go.
+        {x + L";A;c:\\Pkg\\Driver", L"A"},
     };
     for (const Case& c : cases) {
         std::wstring result = L"untouched";
-        EXPECT_TRUE(WithEntryCut(c.before, L"C:\\PKG\\", result)) << c.before;
+        EXPECT_TRUE(WithEntryCut(c.before, x, result)) << c.before;
         EXPECT_EQ(result, c.after) << c.before;
     }
     std::wstring result = L"untouched";
-    EXPECT_FALSE(WithEntryCut(L"A;B", L"C:\\PKG\\", result));
+    EXPECT_FALSE(WithEntryCut(L"A;B", x, result));
+    EXPECT_FALSE(WithEntryCut(L"C:\\PKG\\OTHER\\DRIVERS;C:\\PKG\\DRIVERS2", x, result));
     EXPECT_FALSE(WithEntryCut(L"A;B", L"", result));
     EXPECT_EQ(result, L"untouched");
 }
@@ -106,6 +120,24 @@ TEST_F(SearchPathRegistry, InstallTwiceKeepsOneEntryAndUninstallRestoresThePath)
     EXPECT_EQ(devicePath(), L"%SystemRoot%\\inf");
 }
 
+TEST_F(SearchPathRegistry, AnotherProductsFoldersUnderOurFolderSurviveInstallAndUninstall) {
+    const std::wstring folder = L"C:\\Program Files\\Calmora\\";
+    const std::wstring other =
+        L"%SystemRoot%\\inf;C:\\PROGRAM FILES\\CALMORA\\OTHERPRODUCT\\DRIVERS;"
+        L"C:\\PROGRAM FILES\\CALMORA\\DRIVERS2";
+    SetSearchPath(other);
+    EXPECT_TRUE(AddDriverFolderToSearchPath(folder));
+    EXPECT_EQ(devicePath(), L"C:\\PROGRAM FILES\\CALMORA\\DRIVER;" + other);
+    EXPECT_TRUE(RemoveDriverFolderFromSearchPath(folder));
+    EXPECT_EQ(devicePath(), other);
+    // Our entry as someone wrote it in lower case is ours: kept once, taken out on uninstall.
+    SetSearchPath(L"c:\\program files\\calmora\\driver;" + other);
+    EXPECT_TRUE(AddDriverFolderToSearchPath(folder));
+    EXPECT_EQ(devicePath(), L"c:\\program files\\calmora\\driver;" + other);
+    EXPECT_TRUE(RemoveDriverFolderFromSearchPath(folder));
+    EXPECT_EQ(devicePath(), other);
+}
+
 TEST_F(SearchPathRegistry, InstallKeepsThePathsTypeAndUninstallWritesExpandable) {
     SetSearchPath(L"C:\\A;C:\\B", REG_SZ);
     AddDriverFolderToSearchPath(L"C:\\Pkg\\");
@@ -119,7 +151,9 @@ TEST_F(SearchPathRegistry, InstallKeepsThePathsTypeAndUninstallWritesExpandable)
 
 TEST_F(SearchPathRegistry, AMissingOrForeignPathIsLeftAlone) {
     DeleteMachineValue(kCurrentVersionKey, kDevicePathValue);
-    AddDriverFolderToSearchPath(L"C:\\Pkg\\");
+    // Install could not put the entry anywhere; uninstall finds nothing of ours to take out.
+    EXPECT_FALSE(AddDriverFolderToSearchPath(L"C:\\Pkg\\"));
+    EXPECT_TRUE(RemoveDriverFolderFromSearchPath(L"C:\\Pkg\\"));
     EXPECT_EQ(devicePath(), L"<missing>");
     // A value that is no text is not ours to rewrite.
     HKEY raw = nullptr;
@@ -129,7 +163,7 @@ TEST_F(SearchPathRegistry, AMissingOrForeignPathIsLeftAlone) {
     RegSetValueExW(raw, kDevicePathValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
                    sizeof(number));
     RegCloseKey(raw);
-    AddDriverFolderToSearchPath(L"C:\\Pkg\\");
+    EXPECT_FALSE(AddDriverFolderToSearchPath(L"C:\\Pkg\\"));
     EXPECT_EQ(devicePathType(), static_cast<DWORD>(REG_DWORD));
 }
 
