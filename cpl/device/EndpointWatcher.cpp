@@ -1,6 +1,6 @@
 #include "EndpointWatcher.h"
 
-#include "ComRef.h"
+#include "common/ComRef.h"
 
 #include "ports/AudioEndpoints.h"
 
