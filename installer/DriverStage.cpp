@@ -1,9 +1,11 @@
 #include "DriverStage.h"
 
 #include "DeviceScan.h"
+#include "InfPreinstall.h"
 #include "InstallerRun.h"
 #include "SearchPath.h"
 #include "SetupHandles.h"
+#include "StagedPackage.h"
 
 #include "ports/DeviceSetup.h"
 
@@ -12,91 +14,85 @@ namespace {
 // More matching devices than the table holds are removed in further passes; a device that will
 // not go away is found again each time, so the passes are bounded.
 constexpr int kMaxRemovalPasses = 8;
-constexpr DWORD kQueueSettleMs = 1000;
 
-// Not exported by the setup library of Windows 2000: looked up when needed.
-void uninstallOemInf(const wchar_t* name) {
-    using Fn = BOOL(WINAPI*)(const wchar_t*, DWORD, void*);
-    HMODULE setupApi = GetModuleHandleA("setupapi.dll");
-    auto fn = setupApi != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void*>(
-                                        GetProcAddress(setupApi, "SetupUninstallOEMInfW")))
-                                  : nullptr;
-    if (fn != nullptr)
-        fn(name, SUOI_FORCEDELETE, nullptr);
-}
+struct Removal {
+    bool listed = false;  // the device list could be had; without it the stage ends
+    bool complete = true; // every matching device went
+    // The package's INF copies the removed devices named. They go only after the last device:
+    // devices of a later pass are recognised as the package's by reading them.
+    std::vector<std::wstring> infNames;
+};
 
-// The default handling, except that nothing may ask the user: a source file that is not where
-// the INF says, or a file that fails, is skipped.
-UINT CALLBACK silentQueueCallback(void* context, UINT notification, UINT_PTR param1,
-                                  UINT_PTR param2) {
-    switch (notification) {
-    case SPFILENOTIFY_NEEDMEDIA: {
-        const auto* media = reinterpret_cast<const SOURCE_MEDIA_W*>(param1);
-        if (media == nullptr || media->SourcePath == nullptr || media->SourceFile == nullptr)
-            return FILEOP_SKIP;
-        const std::wstring source = std::wstring(media->SourcePath) + L"\\" + media->SourceFile;
-        return GetFileAttributesW(source.c_str()) != INVALID_FILE_ATTRIBUTES ? FILEOP_DOIT
-                                                                             : FILEOP_SKIP;
-    }
-    case SPFILENOTIFY_COPYERROR:
-    case SPFILENOTIFY_DELETEERROR:
-    case SPFILENOTIFY_RENAMEERROR:
-        return FILEOP_SKIP;
-    default:
-        return SetupDefaultQueueCallbackW(context, notification, param1, param2);
-    }
-}
-
-void removeKeptDevices(HDEVINFO devices, KeptDeviceTable& table) {
+void removeKeptDevices(HDEVINFO devices, KeptDeviceTable& table, Removal& removal) {
     for (size_t i = 0; i < table.count; ++i) {
         KeptDevice& kept = table.entries[i];
-        SetupDiCallClassInstaller(DIF_REMOVE, devices, &kept.data);
+        if (!SetupDiCallClassInstaller(DIF_REMOVE, devices, &kept.data))
+            removal.complete = false;
         if (kept.infName[0] != L'\0')
-            uninstallOemInf(kept.infName);
+            AddOnce(removal.infNames, kept.infName);
     }
 }
 
-// Returns false when the device list could not be had, which ends the stage.
-bool removeMatchingDevices(const InstallerRun& run, const std::wstring& infFolder) {
+Removal removeMatchingDevices(const InstallerRun& run, const std::wstring& infFolder) {
     ScanRequest request;
     request.hardwareId = run.options.hardwareId;
     request.upperSection = UpperAscii(run.options.infSection);
     request.infFolder = infFolder;
     request.uninstall = run.options.uninstall;
+    Removal removal;
     for (int pass = 0; pass < kMaxRemovalPasses; ++pass) {
         UniqueDeviceList devices(SetupDiGetClassDevsW(nullptr, L"USB", nullptr, DIGCF_ALLCLASSES));
-        if (!devices)
-            return pass > 0;
+        if (!devices) {
+            removal.complete = removal.complete && pass > 0;
+            return removal;
+        }
+        removal.listed = true;
         KeptDeviceTable table;
         ScanDevices(devices.get(), request, table);
-        removeKeptDevices(devices.get(), table);
+        removeKeptDevices(devices.get(), table, removal);
         if (!table.overflowed)
-            return true;
+            return removal;
     }
-    return true;
+    removal.complete = false;
+    return removal;
 }
 
-void preinstallInf(InstallerRun& run) {
-    const wchar_t* infPath = run.options.infPath.c_str();
-    UniqueInfFile inf(SetupOpenInfFileW(infPath, nullptr, INF_STYLE_WIN4, nullptr));
-    if (inf) {
-        UniqueFileQueue queue(SetupOpenFileQueue());
-        if (queue) {
-            SetupInstallFilesFromInfSectionW(inf.get(), nullptr, queue.get(),
-                                             run.options.infSection.c_str(), nullptr,
-                                             SP_COPY_FORCE_NEWER);
-            UniqueQueueContext context(SetupInitDefaultQueueCallback(nullptr));
-            if (context) {
-                SetupCommitFileQueueW(nullptr, queue.get(), silentQueueCallback, context.get());
-                run.shell.pause(kQueueSettleMs);
-            }
-        }
+// Uninstall: what earlier installs staged and recorded joins what the devices named. A recorded
+// copy whose file no longer holds the package's section is another package's by now and stays.
+void addStagedInfs(const InstallerRun& run, const std::wstring& infFolder,
+                   const StagedPackage& staged, std::vector<std::wstring>& infNames) {
+    const std::wstring section = UpperAscii(run.options.infSection);
+    for (const std::wstring& name : staged.infNames) {
+        if (InfHoldsSection(infFolder + name, section))
+            AddOnce(infNames, name);
     }
-    SetupCopyOEMInfW(infPath, nullptr, SPOST_PATH, 0, nullptr, 0, nullptr, nullptr);
+}
+
+bool uninstallInfs(const std::vector<std::wstring>& infNames) {
+    bool all = true;
+    for (const std::wstring& name : infNames)
+        all = UninstallOemInf(name) && all;
+    return all;
+}
+
+bool removeCreatedFiles(const StagedPackage& staged) {
+    bool all = true;
+    for (const std::wstring& path : staged.createdFiles)
+        all = DeleteCreatedFile(path) && all;
+    return all;
 }
 
 bool preinstallsInf(WindowsVersionCode code) {
     return code == 6 || (code >= 8 && code <= 11);
+}
+
+// Install: the pre-install, with what it staged added to the record.
+bool preinstall(InstallerRun& run) {
+    StagedPackage staged;
+    const bool copied = PreinstallInf(run, staged);
+    // Without the package folder there is no package key to keep the record in.
+    const bool recorded = !run.hasPackageFolder() || RecordStagedPackage(staged);
+    return copied && recorded;
 }
 
 void reenumerateDevices() {
@@ -108,19 +104,31 @@ void reenumerateDevices() {
 
 } // namespace
 
-void RunDriverStage(InstallerRun& run) {
-    if (!run.options.uninstall)
-        AddDriverFolderToSearchPath(run.packageFolder);
+bool RunDriverStage(InstallerRun& run) {
+    const bool uninstall = run.options.uninstall;
+    bool done = true;
+    if (!uninstall)
+        done = AddDriverFolderToSearchPath(run.packageFolder);
     else if (run.hasPackageFolder())
-        RemoveDriverFolderFromSearchPath(run.packageFolder);
-    SetSigningPolicy(!run.options.uninstall);
+        done = RemoveDriverFolderFromSearchPath(run.packageFolder);
+    SetSigningPolicy(!uninstall);
 
     std::wstring infFolder;
     if (!WindowsInfFolder(infFolder))
-        return;
-    if (!removeMatchingDevices(run, infFolder))
-        return;
-    if (!run.options.uninstall && preinstallsInf(run.versionCode))
-        preinstallInf(run);
+        return false;
+    Removal removal = removeMatchingDevices(run, infFolder);
+    if (!removal.listed)
+        return false;
+    done = removal.complete && done;
+    const StagedPackage staged = uninstall ? ReadStagedPackage() : StagedPackage();
+    addStagedInfs(run, infFolder, staged, removal.infNames);
+    done = uninstallInfs(removal.infNames) && done;
+    if (uninstall) {
+        done = removeCreatedFiles(staged) && done;
+        ForgetStagedPackage();
+    } else if (preinstallsInf(run.versionCode)) {
+        done = preinstall(run) && done;
+    }
     reenumerateDevices();
+    return done;
 }

@@ -4,4 +4,6 @@
 
 struct InstallerRun;
 
-void RunDriverStage(InstallerRun& run);
+// Whether the stage did its whole job: the search path as asked, every matching device and the
+// package's INF copies gone, the pre-install made and recorded.
+bool RunDriverStage(InstallerRun& run);

@@ -56,9 +56,7 @@ protected:
         }
         for (const wchar_t* name : {L"QvK9StageTest.inf", L"QvK9StageTest.pnf"})
             DeleteFileW((WindowsInfFolderPath() + name).c_str());
-        wchar_t system[MAX_PATH] = {};
-        GetSystemDirectoryW(system, MAX_PATH);
-        DeleteFileW((std::wstring(system) + L"\\drivers\\" + Widen(kPlaceholder)).c_str());
+        DeleteFileW(driversFile().c_str());
     }
     // A device of ours whose OEM INF is the package's (with the section) or another's.
     void makeDevice(int n, const wchar_t* hardwareId, bool packageInf) {
@@ -72,7 +70,16 @@ protected:
         RecordingShell shell;
         RunInstaller((hardwareId + L",/S QvK9Install,/D \"" + infPath_ + L"\"").c_str(), shell);
     }
+    void uninstall() {
+        RecordingShell shell;
+        RunInstaller(L"/U,USB\\VID_1852&PID_7022&MI_01,/S qvk9install", shell);
+    }
     bool preinstalled() { return PathExists(WindowsInfFolderPath() + kTestInf); }
+    static std::wstring driversFile() {
+        wchar_t system[MAX_PATH] = {};
+        GetSystemDirectoryW(system, MAX_PATH);
+        return std::wstring(system) + L"\\drivers\\" + Widen(kPlaceholder);
+    }
 
     SavedSearchPath savedPath_;
     std::wstring folder_;
@@ -99,9 +106,7 @@ TEST_F(DriverStage, InstallRemovesEveryMatchingInterfaceAndOnlyThePackagesInfFil
     EXPECT_FALSE(DeviceExists(instance(5)));
     // The package's INF is pre-installed, its files copied, and the tree enumerated again.
     EXPECT_TRUE(preinstalled());
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    EXPECT_TRUE(PathExists(std::wstring(system) + L"\\drivers\\" + Widen(kPlaceholder)));
+    EXPECT_TRUE(PathExists(driversFile()));
     EXPECT_EQ(sim::installerRecord()->rootLocates, 1);
     EXPECT_EQ(sim::installerRecord()->reenumerations, 1);
     EXPECT_EQ(sim::installerRecord()->lastReenumerateFlags, 0u);
@@ -111,8 +116,7 @@ TEST_F(DriverStage, UninstallRemovesOnlyThePackagesDevices) {
     makeDevice(1, kOurs, true);
     makeDevice(2, kOurs, false);
     ASSERT_TRUE(CreateUsbDevice(instance(5), {kOurs}, L""));
-    RecordingShell shell;
-    RunInstaller(L"/U,USB\\VID_1852&PID_7022&MI_01,/S qvk9install", shell);
+    uninstall();
     EXPECT_FALSE(DeviceExists(instance(1)));
     EXPECT_FALSE(infCopyExists(1));
     EXPECT_TRUE(DeviceExists(instance(2)));
@@ -143,6 +147,42 @@ TEST_F(DriverStage, MoreMatchesThanTheTableHoldsAreAllRemoved) {
     }
 }
 
+// A dozen devices naming one OEM copy of the package's INF: the copy may go only after the last
+// of them, or the devices of the later passes no longer read as the package's.
+TEST_F(DriverStage, UninstallRemovesEveryDeviceSharingOneInfAndThenTheInf) {
+    WriteTextFile(WindowsInfFolderPath() + oemName(0), DriverInfText("QvK9Install", "x.sys"));
+    for (int n = 0; n < 12; ++n)
+        ASSERT_TRUE(CreateUsbDevice(instance(n), {kOurs, kOursCompatible}, oemName(0))) << n;
+    uninstall();
+    for (int n = 0; n < 12; ++n)
+        EXPECT_FALSE(DeviceExists(instance(n))) << n;
+    EXPECT_FALSE(infCopyExists(0));
+}
+
+TEST_F(DriverStage, UninstallTakesAwayWhatThePreinstallPutThereAndNothingElse) {
+    PackageFolderValue package(folder_);
+    install();
+    ASSERT_TRUE(preinstalled());
+    ASSERT_TRUE(PathExists(driversFile()));
+    // No device ever came: nothing names the copy but the install's own record.
+    uninstall();
+    EXPECT_FALSE(preinstalled());
+    EXPECT_FALSE(PathExists(driversFile()));
+
+    // A driver file that was there before the install, and another maker's INF, stay.
+    WriteTextFile(driversFile(), "someone else's");
+    const std::wstring other = WindowsInfFolderPath() + oemName(9);
+    WriteTextFile(other, DriverInfText("OtherMaker", "other.sys"));
+    install();
+    ASSERT_TRUE(preinstalled());
+    // The name of the staged copy taken over by another package by the time of the uninstall.
+    WriteTextFile(WindowsInfFolderPath() + kTestInf, DriverInfText("OtherMaker", "other.sys"));
+    uninstall();
+    EXPECT_TRUE(PathExists(driversFile()));
+    EXPECT_TRUE(PathExists(other));
+    EXPECT_TRUE(preinstalled());
+}
+
 TEST_F(DriverStage, TheInfIsPreinstalledOnXpAndVistaToSevenOnly) {
     for (WindowsVersionCode code : {5, 6, 7, 8, 9, 10, 11, 12}) {
         DeleteFileW((WindowsInfFolderPath() + kTestInf).c_str());
@@ -163,8 +203,7 @@ TEST_F(DriverStage, SearchPathGetsOneEntryAndLosesItOnUninstall) {
     install();
     EXPECT_EQ(ReadMachineString(kCurrentVersionKey, kDevicePathValue),
               UpperAscii(folder_) + L"DRIVER;" + original);
-    RecordingShell shell;
-    RunInstaller(L"/U,USB\\VID_1852&PID_7022&MI_01,/S QvK9Install", shell);
+    uninstall();
     EXPECT_EQ(ReadMachineString(kCurrentVersionKey, kDevicePathValue), original);
 }
 
@@ -173,8 +212,7 @@ TEST_F(DriverStage, WithoutThePackageFolderInstallPutsDriverFirstAndUninstallLea
     SetSearchPath(original);
     install();
     EXPECT_EQ(ReadMachineString(kCurrentVersionKey, kDevicePathValue), L"DRIVER;" + original);
-    RecordingShell shell;
-    RunInstaller(L"/U,USB\\VID_1852&PID_7022&MI_01,/S QvK9Install", shell);
+    uninstall();
     EXPECT_EQ(ReadMachineString(kCurrentVersionKey, kDevicePathValue), L"DRIVER;" + original);
     // The stage itself still ran.
     EXPECT_EQ(sim::installerRecord()->reenumerations, 2);
