@@ -1,6 +1,8 @@
-// The control panel starts at log-on from the Run value, and at once after an install.
+// The control panel starts at log-on from the Run value (and on Vista and later from its log-on
+// task), and at once after an install.
 #include "FinishingSteps.h"
 #include "InstallerRun.h"
+#include "LogonTask.h"
 #include "PanelExit.h"
 
 #include "common/PanelCommands.h"
@@ -16,30 +18,43 @@ UniqueRegKey openRunKey() {
     return UniqueRegKey(raw);
 }
 
-void installAutostart(InstallerRun& run) {
+// Whether the panel will start at log-on: the Run value written and, where Windows has them,
+// the log-on task registered.
+bool installAutostart(InstallerRun& run) {
     if (!run.hasPackageFolder())
-        return;
+        return false;
     const std::wstring panel = run.packageFile(kPanelProgram);
+    bool done = false;
     if (UniqueRegKey key = openRunKey()) {
         const DWORD bytes = static_cast<DWORD>((panel.size() + 1) * sizeof(wchar_t));
-        RegSetValueExW(key.get(), kAutostartValue, 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(panel.c_str()), bytes);
+        done = RegSetValueExW(key.get(), kAutostartValue, 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(panel.c_str()), bytes) == ERROR_SUCCESS;
     }
+    if (HasLogonTasks(run.versionCode))
+        done = RegisterLogonTask(panel) && done;
     // Always "open": the panel asks for its own elevation through its manifest.
     run.shell.execute(L"open", panel.c_str(), nullptr, SW_SHOWNORMAL);
+    return done;
 }
 
-void removeAutostart() {
-    if (UniqueRegKey key = openRunKey())
-        RegDeleteValueW(key.get(), kAutostartValue);
+// Whether nothing is left that starts the panel at log-on.
+bool removeAutostart(InstallerRun& run) {
+    bool done = false;
+    if (UniqueRegKey key = openRunKey()) {
+        const LONG status = RegDeleteValueW(key.get(), kAutostartValue);
+        done = status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    }
+    if (HasLogonTasks(run.versionCode))
+        done = DeleteLogonTask() && done;
     SendExitCommand(kPanelWindowTitle);
+    return done;
 }
 
 } // namespace
 
 void UpdateAutostart(InstallerRun& run) {
     if (run.options.uninstall)
-        removeAutostart();
+        removeAutostart(run);
     else
         installAutostart(run);
 }

@@ -12,6 +12,8 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(realpath -m "${1:-build}")
 prefix="$build/wine-demo"
+# Where the Task Scheduler keeps the panel's log-on task.
+logon_task="$prefix/drive_c/windows/system32/Tasks/CalmoraQvK9audioCPL"
 host="$build/bin/QvK9AsioHost.exe"
 shots="$build/bin/sim/QvK9PanelShots.exe"
 package="$build/package-sim"
@@ -100,6 +102,7 @@ say "    (it copies the package and starts the 64-bit installer assistant with /
 w cmd /c "$setup" install "$folder" >/dev/null
 say "    setup's exit code: $? (0: every step was done; otherwise what could not be, see README)"
 say "    autostart entry:   $(value_of 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' CalmoraQvK9audioCPL)"
+say "    log-on task:       $([ -f "$logon_task" ] && echo "CalmoraQvK9audioCPL, runs $(tr -d '\0\r' <"$logon_task" | sed -n 's:.*<Command>\(.*\)</Command>.*:\1:p')" || echo none)"
 say "    search path:       $(value_of 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' DevicePath)"
 say "    signing policy:    AllSigningEqual = $(value_of 'HKLM\SOFTWARE\Policies\Microsoft\Windows\DeviceInstall\Settings' AllSigningEqual)"
 say "    64-bit driver:     native view, ASIO key CLSID $(value_of "$native_asio" CLSID),"
@@ -165,6 +168,9 @@ present "$(q 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v CalmoraQvK9
     "autostart entry"
 present "$(value_of 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' DevicePath | grep -i quenvora)" \
     "search-path entry"
+present "$(ls "$logon_task" 2>/dev/null)" "log-on task"
+present "$(ls "$prefix/drive_c/windows/inf/QvK9USB.inf" 2>/dev/null)" "staged copy of the driver's INF"
+present "$(ls "$prefix/drive_c/windows/system32/drivers/CaQvK9.sys" 2>/dev/null)" "CaQvK9.sys in the drivers folder"
 present "$(ls -d "$prefix/drive_c/Program Files/Calmora/Quenvora-K9 USB Audio" 2>/dev/null)" \
     "package folder"
 if panel_runs; then say "    control panel: still running"; else say "    control panel: ended"; fi

@@ -1,6 +1,7 @@
 #include "InstallerMachine.h"
 
 #include "common/UniqueResource.h"
+#include "installer/LogonTask.h"
 #include "installer/PackageFolder.h"
 #include "installer/SearchPath.h"
 #include "sim/SimDeviceState.h"
@@ -129,4 +130,28 @@ std::wstring Widen(const std::string& text) {
     for (char c : text)
         wide.push_back(static_cast<unsigned char>(c));
     return wide;
+}
+
+std::wstring StoredLogonTask() {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring path = std::wstring(system) + L"\\Tasks\\" + kLogonTaskName;
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    if (!file)
+        return L"<missing>";
+    std::string bytes(64 * 1024, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+        return L"<unreadable>";
+    bytes.resize(read);
+    // UTF-16 with its byte-order mark, or 8-bit text.
+    if (bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) != 0xFF ||
+        static_cast<unsigned char>(bytes[1]) != 0xFE)
+        return Widen(bytes);
+    std::wstring text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                            static_cast<unsigned char>(bytes[i + 1]) << 8));
+    return text;
 }

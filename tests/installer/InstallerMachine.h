@@ -43,4 +43,7 @@ private:
     std::wstring saved_;
 };
 void SetSearchPath(const std::wstring& text, DWORD type = REG_EXPAND_SZ);
+// The panel's log-on task as the Task Scheduler stored it, or "<missing>". Wine keeps each task
+// as a file under the system folder's Tasks folder, as Windows does.
+std::wstring StoredLogonTask();
 std::wstring Widen(const std::string& text);

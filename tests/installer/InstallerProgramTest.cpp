@@ -5,6 +5,7 @@
 
 #include "asio/DriverIdentity.h"
 #include "common/PanelCommands.h"
+#include "common/WindowsVersion.h"
 #include "installer/FinishingSteps.h"
 #include "installer/InstallerRun.h"
 #include "sim/SimDeviceState.h"
@@ -109,11 +110,17 @@ TEST_F(InstallerProgram, AutostartStartsThePanelAndUninstallEndsIt) {
     StandInPanel panel; // owns the stand-in's events, so it sees the installer's start
     EXPECT_EQ(runInstallerProgram("/A"), 0u);
     EXPECT_EQ(ReadMachineString(kRunKey, kAutostartValue), folder_ + L"QvK9CPL.exe");
+    // Vista and later start the elevated panel at log-on from a task, not from the Run value.
+    OSVERSIONINFOEXA version = {};
+    ASSERT_TRUE(ReadVersionRecord(version));
+    const bool hasTasks = version.dwMajorVersion >= 6;
+    EXPECT_EQ(StoredLogonTask() != L"<missing>", hasTasks);
     ASSERT_TRUE(panel.waitForReady(10000));
     EXPECT_NE(FindWindowA(nullptr, kPanelWindowTitle), nullptr);
 
     EXPECT_EQ(runInstallerProgram("/U,/A"), 0u);
     EXPECT_EQ(ReadMachineString(kRunKey, kAutostartValue), L"<missing>");
+    EXPECT_EQ(StoredLogonTask(), L"<missing>");
     EXPECT_TRUE(waitUntil([] { return FindWindowA(nullptr, kPanelWindowTitle) == nullptr; }, 5000));
 }
 
