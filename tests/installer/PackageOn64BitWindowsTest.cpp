@@ -7,6 +7,7 @@
 #include "InstallerMachine.h"
 
 #include "common/PanelCommands.h"
+#include "common/WindowsVersion.h"
 #include "cpl/ui/Resource.h"
 #include "installer/FinishingSteps.h"
 #include "installer/InstallerRun.h"
@@ -74,6 +75,19 @@ bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::wstring windowsFolder() {
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    return windows;
+}
+// The OEM copy of the package's INF (Wine keeps its own name) and the file its section copies.
+std::wstring stagedInf() {
+    return windowsFolder() + L"\\inf\\QvK9USB.inf";
+}
+std::wstring stagedDriver() {
+    return windowsFolder() + L"\\system32\\drivers\\CaQvK9.sys";
+}
+
 class PackageOn64BitWindows : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -123,10 +137,18 @@ protected:
 };
 
 TEST_F(PackageOn64BitWindows, BothDriversRegisterInTheirOwnViewsAndTheHostStreamsBesideThePanel) {
+    ASSERT_FALSE(FileExists(stagedInf()));
     // Where the machine cannot run the 32-bit RegSvr32, the install says that the 32-bit driver's
     // registration could not be done.
     const bool runs32Bit = Runs32BitPrograms();
     ASSERT_EQ(setup("install"), runs32Bit ? 0u : static_cast<DWORD>(kFailedRegistration));
+    // The INF is pre-installed on XP and on Vista to 7 only.
+    OSVERSIONINFOEXA version = {};
+    ASSERT_TRUE(ReadVersionRecord(version));
+    const bool preinstalls = (version.dwMajorVersion == 5 && version.dwMinorVersion == 1) ||
+                             (version.dwMajorVersion == 6 && version.dwMinorVersion <= 1);
+    EXPECT_EQ(FileExists(stagedInf()), preinstalls);
+    EXPECT_EQ(FileExists(stagedDriver()), preinstalls);
     EXPECT_TRUE(FileExists(file(kDriverDll)));
     EXPECT_TRUE(FileExists(file(kDriverDll64)));
 
@@ -195,6 +217,9 @@ TEST_F(PackageOn64BitWindows, BothDriversRegisterInTheirOwnViewsAndTheHostStream
             << name;
     }
     EXPECT_TRUE(waitUntil([&] { return !FileExists(target_); }, 10000));
+    // What the pre-install staged in Windows' own folders is gone with the package.
+    EXPECT_FALSE(FileExists(stagedInf()));
+    EXPECT_FALSE(FileExists(stagedDriver()));
 }
 
 } // namespace
