@@ -18,11 +18,9 @@ UniqueRegKey openRunKey() {
     return UniqueRegKey(raw);
 }
 
-// Whether the panel will start at log-on: the Run value written and, where Windows has them,
-// the log-on task registered.
+// Whether the panel will start at log-on and has started now: the Run value written and, where
+// Windows has them, the log-on task registered.
 bool installAutostart(InstallerRun& run) {
-    if (!run.hasPackageFolder())
-        return false;
     const std::wstring panel = run.packageFile(kPanelProgram);
     bool done = false;
     if (UniqueRegKey key = openRunKey()) {
@@ -33,8 +31,8 @@ bool installAutostart(InstallerRun& run) {
     if (HasLogonTasks(run.versionCode))
         done = RegisterLogonTask(panel) && done;
     // Always "open": the panel asks for its own elevation through its manifest.
-    run.shell.execute(L"open", panel.c_str(), nullptr, SW_SHOWNORMAL);
-    return done;
+    const HINSTANCE started = run.shell.execute(L"open", panel.c_str(), nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(started) > 32 && done;
 }
 
 // Whether nothing is left that starts the panel at log-on.
@@ -53,8 +51,12 @@ bool removeAutostart(InstallerRun& run) {
 } // namespace
 
 void UpdateAutostart(InstallerRun& run) {
+    bool done = true;
     if (run.options.uninstall)
-        removeAutostart(run);
-    else
-        installAutostart(run);
+        done = removeAutostart(run);
+    // Without the package folder the run already says that the step could not be done.
+    else if (run.hasPackageFolder())
+        done = installAutostart(run);
+    if (!done)
+        run.fail(kFailedAutostart);
 }

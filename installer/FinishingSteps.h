@@ -21,7 +21,8 @@ constexpr unsigned kRestartCountdownSeconds = 20;
 // the certificate to the local machine's root and trusted-publisher stores; then checks that
 // both hold it.
 void InstallCertificates(InstallerRun& run);
-// Install: the Run value and the panel started. Uninstall: the value deleted, the panel ended.
+// Install: the Run value (on Vista and later also the log-on task) and the panel started.
+// Uninstall: both deleted, the panel ended.
 void UpdateAutostart(InstallerRun& run);
 // RegSvr32 on the driver in the package folder, registering or (uninstall) unregistering it; on
 // 64-bit Windows on both drivers, each with the tool of its own bitness.

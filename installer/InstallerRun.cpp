@@ -26,8 +26,8 @@ void runSteps(InstallerRun& run) {
         run.fail(kNoPackageFolder);
     if (!run.options.uninstall && run.options.certificates && run.hasPackageFolder())
         InstallCertificates(run);
-    if (run.driverStageGate)
-        RunDriverStage(run);
+    if (run.driverStageGate && !RunDriverStage(run))
+        run.fail(kFailedDriverStage);
     if (run.options.autostart)
         UpdateAutostart(run);
     if (run.options.asioRegistration)

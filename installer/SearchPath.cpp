@@ -115,9 +115,16 @@ bool WithEntryCut(const std::wstring& current, const std::wstring& entry, std::w
 
 bool AddDriverFolderToSearchPath(const std::wstring& packageFolder) {
     UniqueRegKey key = openKey(kCurrentVersionKey);
+    if (!key)
+        return false;
+    // Without a value of its own the system searches its INF folder only, and the value is not
+    // made for us; Windows always has one, a new Wine prefix has none.
+    if (RegQueryValueExW(key.get(), kDevicePathValue, nullptr, nullptr, nullptr, nullptr) ==
+        ERROR_FILE_NOT_FOUND)
+        return true;
     StringValue value;
     // A path that cannot be read whole is left as it is rather than replaced by our entry alone.
-    if (!key || !readString(key.get(), kDevicePathValue, value))
+    if (!readString(key.get(), kDevicePathValue, value))
         return false;
     std::wstring updated;
     if (!WithEntryFirst(value.text, DriverFolderEntry(packageFolder), updated))

@@ -26,7 +26,8 @@ bool WithEntryFirst(const std::wstring& current, const std::wstring& entry, std:
 bool WithEntryCut(const std::wstring& current, const std::wstring& entry, std::wstring& result);
 
 // Each returns whether the search path ends up as asked: the entry there (install) or gone
-// (uninstall), and false when the value could not be read or written.
+// (uninstall); false when the value is there but could not be read or written. A system without
+// the value has nothing to edit either way.
 bool AddDriverFolderToSearchPath(const std::wstring& packageFolder);
 bool RemoveDriverFolderFromSearchPath(const std::wstring& packageFolder);
 void SetSigningPolicy(bool installing);

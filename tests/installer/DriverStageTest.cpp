@@ -66,13 +66,15 @@ protected:
         ASSERT_TRUE(CreateUsbDevice(instance(n), {hardwareId, kOursCompatible}, inf)) << n;
     }
     bool infCopyExists(int n) { return PathExists(WindowsInfFolderPath() + oemName(n)); }
-    void install(const std::wstring& hardwareId = L"USB\\VID_1852&PID_7022&MI_01") {
+    // The run's failure bits.
+    unsigned install(const std::wstring& hardwareId = L"USB\\VID_1852&PID_7022&MI_01") {
         RecordingShell shell;
-        RunInstaller((hardwareId + L",/S QvK9Install,/D \"" + infPath_ + L"\"").c_str(), shell);
+        return RunInstaller((hardwareId + L",/S QvK9Install,/D \"" + infPath_ + L"\"").c_str(),
+                            shell);
     }
-    void uninstall() {
+    unsigned uninstall() {
         RecordingShell shell;
-        RunInstaller(L"/U,USB\\VID_1852&PID_7022&MI_01,/S qvk9install", shell);
+        return RunInstaller(L"/U,USB\\VID_1852&PID_7022&MI_01,/S qvk9install", shell);
     }
     bool preinstalled() { return PathExists(WindowsInfFolderPath() + kTestInf); }
     static std::wstring driversFile() {
@@ -153,7 +155,7 @@ TEST_F(DriverStage, UninstallRemovesEveryDeviceSharingOneInfAndThenTheInf) {
     WriteTextFile(WindowsInfFolderPath() + oemName(0), DriverInfText("QvK9Install", "x.sys"));
     for (int n = 0; n < 12; ++n)
         ASSERT_TRUE(CreateUsbDevice(instance(n), {kOurs, kOursCompatible}, oemName(0))) << n;
-    uninstall();
+    EXPECT_EQ(uninstall(), 0u);
     for (int n = 0; n < 12; ++n)
         EXPECT_FALSE(DeviceExists(instance(n))) << n;
     EXPECT_FALSE(infCopyExists(0));
@@ -161,11 +163,11 @@ TEST_F(DriverStage, UninstallRemovesEveryDeviceSharingOneInfAndThenTheInf) {
 
 TEST_F(DriverStage, UninstallTakesAwayWhatThePreinstallPutThereAndNothingElse) {
     PackageFolderValue package(folder_);
-    install();
+    EXPECT_EQ(install(), 0u);
     ASSERT_TRUE(preinstalled());
     ASSERT_TRUE(PathExists(driversFile()));
     // No device ever came: nothing names the copy but the install's own record.
-    uninstall();
+    EXPECT_EQ(uninstall(), 0u);
     EXPECT_FALSE(preinstalled());
     EXPECT_FALSE(PathExists(driversFile()));
 
@@ -205,6 +207,15 @@ TEST_F(DriverStage, SearchPathGetsOneEntryAndLosesItOnUninstall) {
               UpperAscii(folder_) + L"DRIVER;" + original);
     uninstall();
     EXPECT_EQ(ReadMachineString(kCurrentVersionKey, kDevicePathValue), original);
+}
+
+TEST_F(DriverStage, ASearchPathThatCannotBeEditedIsReportedAndTheStageGoesOn) {
+    // A value that is no text cannot take the entry.
+    SetSearchPath(L"binary", REG_BINARY);
+    makeDevice(1, kOurs, true);
+    EXPECT_EQ(install(), static_cast<unsigned>(kFailedDriverStage));
+    EXPECT_FALSE(DeviceExists(instance(1)));
+    EXPECT_TRUE(preinstalled());
 }
 
 TEST_F(DriverStage, WithoutThePackageFolderInstallPutsDriverFirstAndUninstallLeavesThePath) {

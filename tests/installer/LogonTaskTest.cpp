@@ -36,7 +36,7 @@ TEST_F(LogonTask, VistaAndLaterGetATaskBesideTheRunValueAndTheUninstallTakesItAw
     for (WindowsVersionCode code : {5, 6, 7, 8, 10, 11, 12}) {
         SimulateWindows(code);
         RecordingShell shell;
-        RunInstaller(L"/A", shell);
+        EXPECT_EQ(RunInstaller(L"/A", shell), 0u) << code;
         EXPECT_EQ(ReadMachineString(kRunKey, kAutostartValue), folder_ + L"QvK9CPL.exe") << code;
         const std::wstring task = StoredLogonTask();
         if (code < 8) {
@@ -49,7 +49,7 @@ TEST_F(LogonTask, VistaAndLaterGetATaskBesideTheRunValueAndTheUninstallTakesItAw
         EXPECT_NE(task.find(L"Quenvora-K9 USB Audio Control Panel"), std::wstring::npos) << code;
         EXPECT_NE(task.find(L"<ExecutionTimeLimit>PT0S</ExecutionTimeLimit>"), std::wstring::npos)
             << code;
-        RunInstaller(L"/U,/A", shell);
+        EXPECT_EQ(RunInstaller(L"/U,/A", shell), 0u) << code;
         EXPECT_EQ(StoredLogonTask(), L"<missing>") << code;
         EXPECT_EQ(ReadMachineString(kRunKey, kAutostartValue), L"<missing>") << code;
     }

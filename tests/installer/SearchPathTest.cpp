@@ -151,8 +151,8 @@ TEST_F(SearchPathRegistry, InstallKeepsThePathsTypeAndUninstallWritesExpandable)
 
 TEST_F(SearchPathRegistry, AMissingOrForeignPathIsLeftAlone) {
     DeleteMachineValue(kCurrentVersionKey, kDevicePathValue);
-    // Install could not put the entry anywhere; uninstall finds nothing of ours to take out.
-    EXPECT_FALSE(AddDriverFolderToSearchPath(L"C:\\Pkg\\"));
+    // No value is made for us; uninstall finds nothing of ours to take out.
+    EXPECT_TRUE(AddDriverFolderToSearchPath(L"C:\\Pkg\\"));
     EXPECT_TRUE(RemoveDriverFolderFromSearchPath(L"C:\\Pkg\\"));
     EXPECT_EQ(devicePath(), L"<missing>");
     // A value that is no text is not ours to rewrite.
