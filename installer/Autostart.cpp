@@ -6,16 +6,14 @@
 #include "PanelExit.h"
 
 #include "common/PanelCommands.h"
+#include "MachineKey.h"
 #include "common/UniqueResource.h"
 
 namespace {
 
 UniqueRegKey openRunKey() {
-    HKEY raw = nullptr;
     // The Run key belongs to the system: it is opened, never created.
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS)
-        return UniqueRegKey();
-    return UniqueRegKey(raw);
+    return OpenMachineKey(kRunKey, KEY_SET_VALUE);
 }
 
 // Whether the panel will start at log-on and has started now: the Run value written and, where

@@ -3,6 +3,7 @@
 #include "AnsiText.h"
 #include "SearchPath.h"
 
+#include "MachineKey.h"
 #include "common/UniqueResource.h"
 
 #include <cwchar>
@@ -31,11 +32,9 @@ std::wstring stringProperty(HDEVINFO devices, SP_DEVINFO_DATA& device, DWORD pro
 bool readInfName(const std::wstring& driverKey, wchar_t (&name)[260]) {
     if (driverKey.empty())
         return false;
-    HKEY raw = nullptr;
-    const std::wstring path = kClassKey + driverKey;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
+    UniqueRegKey key = OpenMachineKey((kClassKey + driverKey).c_str(), KEY_QUERY_VALUE);
+    if (!key)
         return false;
-    UniqueRegKey key(raw);
     DWORD type = 0;
     // One unit short of the slot, so the name always ends inside it.
     DWORD size = sizeof(name) - sizeof(wchar_t);

@@ -1,5 +1,6 @@
 #include "LogonTask.h"
 
+#include "common/ComApartment.h"
 #include "common/ComRef.h"
 #include "common/UniqueResource.h"
 
@@ -15,21 +16,6 @@ struct BstrTraits {
     static void close(Type text) { SysFreeString(text); }
 };
 using UniqueBstr = UniqueResource<BstrTraits>;
-
-// The run's COM apartment, for as long as the task is being edited.
-class ComApartment {
-public:
-    ComApartment() : owned_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComApartment() {
-        if (owned_)
-            CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool owned_;
-};
 
 // The root folder of the local Task Scheduler; null where there is none (Windows 2000 and XP
 // have only the older scheduler, whose class is not this one).

@@ -1,5 +1,6 @@
 #include "PackageFolder.h"
 
+#include "MachineKey.h"
 #include "common/UniqueResource.h"
 
 namespace {
@@ -26,10 +27,9 @@ std::wstring expanded(const wchar_t* text) {
 
 std::wstring ReadPackageFolder() {
     constexpr DWORD kDataBytes = 1024;
-    HKEY raw = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPackageKey, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
+    UniqueRegKey key = OpenMachineKey(kPackageKey, KEY_QUERY_VALUE);
+    if (!key)
         return {};
-    UniqueRegKey key(raw);
     // One unit more than the data may fill, so a value stored without its terminator ends too.
     wchar_t data[kDataBytes / sizeof(wchar_t) + 1] = {};
     DWORD type = 0;

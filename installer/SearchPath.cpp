@@ -1,17 +1,11 @@
 #include "SearchPath.h"
 
+#include "MachineKey.h"
 #include "common/UniqueResource.h"
 
 #include <vector>
 
 namespace {
-
-UniqueRegKey openKey(const wchar_t* path) {
-    HKEY raw = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &raw) != ERROR_SUCCESS)
-        return UniqueRegKey();
-    return UniqueRegKey(raw);
-}
 
 struct StringValue {
     DWORD type = 0;
@@ -114,7 +108,7 @@ bool WithEntryCut(const std::wstring& current, const std::wstring& entry, std::w
 }
 
 bool AddDriverFolderToSearchPath(const std::wstring& packageFolder) {
-    UniqueRegKey key = openKey(kCurrentVersionKey);
+    UniqueRegKey key = OpenMachineKey(kCurrentVersionKey, KEY_ALL_ACCESS);
     if (!key)
         return false;
     // Without a value of its own the system searches its INF folder only, and the value is not
@@ -133,7 +127,7 @@ bool AddDriverFolderToSearchPath(const std::wstring& packageFolder) {
 }
 
 bool RemoveDriverFolderFromSearchPath(const std::wstring& packageFolder) {
-    UniqueRegKey key = openKey(kCurrentVersionKey);
+    UniqueRegKey key = OpenMachineKey(kCurrentVersionKey, KEY_ALL_ACCESS);
     if (!key)
         return false;
     StringValue value;
@@ -150,7 +144,7 @@ void SetSigningPolicy(bool installing) {
     UniqueRegKey settings;
     HKEY raw = nullptr;
     if (installing) {
-        UniqueRegKey policies = openKey(kPoliciesKey);
+        UniqueRegKey policies = OpenMachineKey(kPoliciesKey, KEY_ALL_ACCESS);
         if (!policies)
             return;
         if (RegCreateKeyExW(policies.get(), L"DeviceInstall", 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -162,7 +156,7 @@ void SetSigningPolicy(bool installing) {
             return;
         settings.reset(raw);
     } else {
-        settings = openKey(kSigningSettingsKey);
+        settings = OpenMachineKey(kSigningSettingsKey, KEY_ALL_ACCESS);
         if (!settings)
             return;
     }

@@ -2,6 +2,7 @@
 
 #include "PackageFolder.h"
 
+#include "MachineKey.h"
 #include "common/UniqueResource.h"
 
 #include <setupapi.h>
@@ -39,11 +40,8 @@ bool writeList(HKEY key, const wchar_t* name, const std::vector<std::wstring>& i
 }
 
 UniqueRegKey openPackageKey(REGSAM access) {
-    HKEY raw = nullptr;
     // The key is the setup program's: written to when it is there, never made.
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPackageKey, 0, access, &raw) != ERROR_SUCCESS)
-        return UniqueRegKey();
-    return UniqueRegKey(raw);
+    return OpenMachineKey(kPackageKey, access);
 }
 
 } // namespace

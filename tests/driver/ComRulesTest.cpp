@@ -3,6 +3,7 @@
 #include "asio/AsioInterface.h"
 #include "asio/DriverIdentity.h"
 #include "sim/SimDeviceState.h"
+#include "support/TestProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -15,20 +16,6 @@ const IID kOtherInterface = IID_IDispatch;
 const CLSID kOtherClass = {
     0x58527022, 0x702F, 0x47D6, {0xB9, 0xF4, 0x97, 0x55, 0x6F, 0x3F, 0xF0, 0x62}};
 void* const kUntouched = reinterpret_cast<void*>(0x5A5A5A5A);
-
-std::string directoryOfThisProgram() {
-    char exe[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    const std::string path(exe);
-    return path.substr(0, path.find_last_of('\\') + 1);
-}
-
-std::string simulatedDriverPath() {
-    char full[MAX_PATH] = {};
-    GetFullPathNameA((directoryOfThisProgram() + "..\\bin\\sim\\" + kDriverModuleName).c_str(),
-                     MAX_PATH, full, nullptr);
-    return full;
-}
 
 // An outer object of our own that counts what reaches it.
 struct CountingOuter : IUnknown {
@@ -50,7 +37,7 @@ protected:
     using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
 
     void SetUp() override {
-        module = LoadLibraryA(simulatedDriverPath().c_str());
+        module = LoadLibraryA(simDriverPath().c_str());
         ASSERT_NE(module, nullptr);
         getClassObject = reinterpret_cast<GetClassObjectFn>(
             reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
@@ -226,7 +213,7 @@ void LoadUseAndUnload(const std::string& path) {
 TEST(ComModule, LoadingAndUnloadingTheDriverAgainAndAgainLeavesNoViewBehind) {
     const int before = MachineStateViews();
     for (int cycle = 0; cycle < 8; ++cycle)
-        LoadUseAndUnload(simulatedDriverPath());
+        LoadUseAndUnload(simDriverPath());
     EXPECT_EQ(MachineStateViews(), before);
 }
 
@@ -245,7 +232,7 @@ size_t FreeThreadLocalSlots() {
 // through the simulated driver the shipped 64-bit tree builds, with the runtime that ships.
 TEST(ComModule, TheShippedRuntimeGivesItsThreadLocalSlotsBackAtEveryUnload) {
     const std::string shippedRuntimeDriver =
-        directoryOfThisProgram() + "..\\..\\win64\\bin\\sim\\" + kDriverModuleName;
+        testProgramFolder() + "..\\..\\win64\\bin\\sim\\" + kDriverModuleName;
     LoadUseAndUnload(shippedRuntimeDriver);
     const size_t before = FreeThreadLocalSlots();
     for (int cycle = 0; cycle < 20; ++cycle)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "asio/AsioInterface.h"
+#include "common/ComApartment.h"
 
 #include <objbase.h>
 
@@ -20,19 +21,4 @@ public:
 
 private:
     IASIO* asio_ = nullptr;
-};
-
-// COM for the calling thread, for the life of the holder.
-class ComApartment {
-public:
-    ComApartment() : hr_(CoInitialize(nullptr)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(hr_))
-            CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT hr_;
 };

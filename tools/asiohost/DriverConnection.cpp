@@ -10,13 +10,6 @@
 
 namespace asiohost {
 
-ComApartment::ComApartment() : result_(CoInitialize(nullptr)) {}
-
-ComApartment::~ComApartment() {
-    if (ok())
-        CoUninitialize();
-}
-
 void DriverRef::reset() {
     if (driver_ == nullptr)
         return;

@@ -3,24 +3,13 @@
 #pragma once
 
 #include "asio/AsioInterface.h"
+#include "common/ComApartment.h"
 
 #include <string>
 
 namespace asiohost {
 
-class ComApartment {
-public:
-    ComApartment();
-    ~ComApartment();
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-    bool ok() const { return SUCCEEDED(result_); }
-    HRESULT result() const { return result_; }
-
-private:
-    HRESULT result_;
-};
+using ::ComApartment;
 
 // Owns one reference to a driver object.
 class DriverRef {
