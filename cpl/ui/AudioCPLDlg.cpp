@@ -184,9 +184,11 @@ void CAudioCPLDlg::AddPage(CDialog* page, const char* label) {
 
 void CAudioCPLDlg::AddNotificationIcon() {
     m_notifyIcon.Prepare(m_hWnd, WM_TRAYICON, ShellVersion());
-    m_notifyIcon.Add(m_connected ? kTipPresent : kTipAbsent);
-    // Kept even when the shell is not there yet: "TaskbarCreated" adds it when it comes.
+    // Kept even when the shell is not there yet: "TaskbarCreated" adds it when it comes. Set
+    // before the add: while the shell takes it, this thread answers the messages sent to it,
+    // and a device notice among them must send its new tip too.
     m_notifyIconAdded = true;
+    m_notifyIcon.Add(m_connected ? kTipPresent : kTipAbsent);
 }
 
 void CAudioCPLDlg::RegisterDeviceNotices() {

@@ -196,6 +196,22 @@ TEST_F(PanelNotificationArea, IconFollowsTheDeviceAndEndsWithThePanel) {
     EXPECT_EQ(event.id, 1u);
 }
 
+// The shell's add is a call into another process too: a removal announced while it runs is
+// answered then, and the icon's tip follows it.
+TEST_F(PanelNotificationArea, ARemovalWhileTheShellTakesTheIconChangesItsTip) {
+    StandInTray tray([](const IconEvent& event) {
+        if (event.action == NIM_ADD)
+            sim::unplug();
+    });
+    ASSERT_TRUE(tray.up());
+    ASSERT_TRUE(panel.start());
+    IconEvent event;
+    ASSERT_TRUE(tray.waitFor(NIM_ADD, 0, &event));
+    EXPECT_EQ(event.tip, kTipPresent);
+    ASSERT_TRUE(tray.waitFor(NIM_MODIFY, 0, &event));
+    EXPECT_EQ(event.tip, kTipAbsent);
+}
+
 TEST_F(PanelNotificationArea, IconIsAddedWhenTheNotificationAreaComesLaterOrAgain) {
     sim::unplug();
     ASSERT_TRUE(panel.start()); // no notification area yet, as at an early log-on
