@@ -143,6 +143,9 @@ private:
     bool ended = false;
 
     bool loadPublished = false;
+    // Another object, here or in another host, held the device while this one had not taken
+    // it: what this one holds never reached the device, and is not stored at its end.
+    bool deviceHeldByAnother = false;
     void raiseTimeFlags(unsigned long flags);
 };
 

@@ -28,6 +28,7 @@ AsioSample::AsioSample(IUnknown* outer, HRESULT* /*result: construction never fa
     useTimeInfo = false;
 
     settleWithSharedBlock(*this);
+    deviceHeldByAnother = !speaksForDevice();
     publishLoad();
 }
 
@@ -75,8 +76,10 @@ void AsioSample::endObject() {
         AsioSample* self = this;
         engine().deviceOwner.compare_exchange_strong(self, nullptr);
         // An unclassified object never read the profile; writing its empty fields would
-        // overwrite the user's settings.
-        if (classified)
+        // overwrite the user's settings. One shut out by another object's stream (a host that
+        // scans drivers while it plays) would store a rate the device never ran over the
+        // streaming object's.
+        if (classified && (isInitialised || !deviceHeldByAnother))
             writeDriverSettings(*this);
         if (AsioSharedBlock* b = block()) {
             b->driverLoaded = 0;

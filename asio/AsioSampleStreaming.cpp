@@ -21,8 +21,12 @@ ASIOBool AsioSample::init(void* /*sysHandle*/) {
         // One object per host process opens the device; another one in the same host (a host
         // probing drivers while it streams) must not take the rings from under the first.
         AsioSample* owner = nullptr;
-        if (!classified || (!eng.deviceOwner.compare_exchange_strong(owner, this) && owner != this))
+        if (!classified)
             return ASIOFalse;
+        if (!eng.deviceOwner.compare_exchange_strong(owner, this) && owner != this) {
+            deviceHeldByAnother = true;
+            return ASIOFalse;
+        }
 
         outEndpointCount = inEndpointCount = 0;
         outChannelTotal = inChannelTotal = 0;

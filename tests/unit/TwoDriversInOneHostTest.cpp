@@ -3,6 +3,7 @@
 // is told about it.
 #include "InProcessDriver.h"
 
+#include "asio/DriverIdentity.h"
 #include "common/PanelCommands.h"
 #include "support/StandInPanel.h"
 
@@ -129,6 +130,31 @@ TEST_F(TwoDriversInOneHost, AHostWithBothCallbacksKeepsItsTimeInformation) {
     scanWithASecondObject();
     EXPECT_TRUE(switchesAdvance());
     EXPECT_EQ(plainSwitches.load(), 0) << "never moved to plain bufferSwitch";
+}
+
+// A scanning object asks for a rate the device never runs; released after the streaming one,
+// it must not store that rate over the one the streaming object stored.
+TEST_F(TwoDriversInOneHost, TheSecondLeavesTheStoredSettingsAsTheStreamingOneLeftThem) {
+    startFirst(&counting);
+    const auto storedRate = [] { return GetProfileIntA(kDriverProfileSection, "SampleRate", 0); };
+    {
+        InProcessDriver second;
+        ASSERT_TRUE(second.create());
+        EXPECT_EQ(second->init(nullptr), ASIOFalse);
+        EXPECT_EQ(second->setSampleRate(96000.0), ASE_OK);
+        EXPECT_EQ(first->stop(), ASE_OK);
+        first.reset();
+        EXPECT_EQ(storedRate(), 44100u);
+    }
+    EXPECT_EQ(storedRate(), 44100u);
+
+    // An object that takes the device once it is free stores its own settings as before.
+    InProcessDriver third;
+    ASSERT_TRUE(third.create());
+    ASSERT_EQ(third->init(nullptr), ASIOTrue);
+    EXPECT_EQ(third->setSampleRate(48000.0), ASE_OK);
+    third.reset();
+    EXPECT_EQ(storedRate(), 48000u);
 }
 
 TEST_F(TwoDriversInOneHost, TheSecondPublishesNothingAndTellsThePanelNothing) {
