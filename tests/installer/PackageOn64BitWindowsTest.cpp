@@ -37,17 +37,6 @@ bool NativeProcessorIs64Bit() {
     return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
 }
 
-// Whether this machine runs 32-bit programs at all: the 32-bit command interpreter is asked for
-// an exit code of its own choosing.
-bool Runs32BitPrograms() {
-    wchar_t windows[MAX_PATH] = {};
-    GetWindowsDirectoryW(windows, MAX_PATH);
-    const std::string line = "\"" + std::string(windows, windows + lstrlenW(windows)) +
-                             "\\SysWOW64\\cmd.exe\" /c exit 7";
-    DWORD code = 0;
-    return runAndWait(line, 30000, &code) && code == 7;
-}
-
 std::wstring Lower(std::wstring text) {
     CharLowerW(text.data());
     return text;
@@ -140,7 +129,7 @@ TEST_F(PackageOn64BitWindows, BothDriversRegisterInTheirOwnViewsAndTheHostStream
     ASSERT_FALSE(FileExists(stagedInf()));
     // Where the machine cannot run the 32-bit RegSvr32, the install says that the 32-bit driver's
     // registration could not be done.
-    const bool runs32Bit = Runs32BitPrograms();
+    const bool runs32Bit = runs32BitPrograms();
     ASSERT_EQ(setup("install"), runs32Bit ? 0u : static_cast<DWORD>(kFailedRegistration));
     // The INF is pre-installed on XP and on Vista to 7 only.
     OSVERSIONINFOEXA version = {};

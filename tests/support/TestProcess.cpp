@@ -67,3 +67,13 @@ bool unregisterDriver(const std::string& dllPath) {
     DWORD code = 1;
     return runAndWait("regsvr32.exe /s /u \"" + dllPath + "\"", 30000, &code) && code == 0;
 }
+
+// The 32-bit command interpreter is asked for an exit code of its own choosing.
+bool runs32BitPrograms() {
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::string line = "\"" + std::string(windows, windows + lstrlenW(windows)) +
+                             "\\SysWOW64\\cmd.exe\" /c exit 7";
+    DWORD code = 0;
+    return runAndWait(line, 30000, &code) && code == 7;
+}

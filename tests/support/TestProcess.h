@@ -21,6 +21,8 @@ UniqueHandle startProcess(const std::string& commandLine, const char* directory 
 // Runs a command line and waits for it; false when it could not start or did not end in time.
 bool runAndWait(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode = nullptr,
                 const char* directory = nullptr);
+// Whether this machine runs 32-bit programs at all (some 64-bit machines cannot).
+bool runs32BitPrograms();
 // Puts a stand-in "Trelvik.dll" at `path` for the panel's Trelvik cycle to copy; the simulated
 // machine never loads it. False when it could not be written.
 bool placeTrelvikStandIn(const std::string& path);
