@@ -32,16 +32,17 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO dpkg --add-architecture i386
 # A mirror in the middle of a sync fails one index now and then: try again, and in the end go on
 # with what was fetched (the install below says whether it was enough).
+apt_get() { $SUDO apt-get -o DPkg::Lock::Timeout=900 "$@"; }
 for attempt in 1 2 3; do
-    $SUDO apt-get -o DPkg::Lock::Timeout=900 update -q && break
+    apt_get update -q && break
     echo "install-deps: the package index update failed (attempt $attempt)" >&2
     sleep $((attempt * 10))
 done
 packages=(g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix wine wine64
     fonts-wine googletest cmake ninja-build openssl python3 xvfb x11-apps)
-install() { $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends "$@"; }
-if ! install "${packages[@]}" wine32:i386; then
+apt_install() { apt_get install -y -q --no-install-recommends "$@"; }
+if ! apt_install "${packages[@]}" wine32:i386; then
     echo "install-deps: 32-bit Wine cannot be installed now; going on with 64-bit Wine alone" >&2
-    install "${packages[@]}" && touch "$no_wine32_stamp"
+    apt_install "${packages[@]}" && touch "$no_wine32_stamp"
 fi
 have_all
